@@ -1,0 +1,97 @@
+// field.cpp -- the interference field of the ripple sources and its colour ramp.
+#include "model/field.h"
+
+#include <cmath>
+#include <vector>
+
+void PrepareFieldFrame(FieldFrame* frame) {
+    const SceneParams& s = g_model.scene;
+    const double l = s.letterbox;
+    frame->width = s.viewWidth;
+    frame->yEnd = static_cast<int>(s.viewHeight * (1.0 - l));
+    frame->yStart = static_cast<int>(s.viewHeight * l);
+    frame->cellSize = s.cellSize;
+    frame->freq = OscSample(8, 1.0, 14.0, 4.0) * s.fieldScale;
+    frame->blobCount = s.blobCount;
+    for (int k = 0; k < 4 * s.blobCount; ++k) {
+        frame->blob[k] = OscSample(k + 10, 1.0, 2.0, -1.0);
+    }
+    frame->invWidth = 1.0 / frame->width;
+    frame->rowScale = (1.0 - l) * (1.0 / frame->yEnd) * 0.5;
+}
+
+double FieldValue(const FieldFrame& frame, double fx, double fy) {
+    double sum = 0.0;
+    for (int j = 0; j < frame.blobCount; ++j) {
+        const double* b = frame.blob + 4 * j;
+        const double dx = fx - b[0];
+        const double dy = fy - b[1];
+        const double d = std::sqrt(dx * dx + dy * dy);
+        sum = sum + std::sin(d * frame.freq * b[2] + b[3]);
+    }
+    return sum / frame.blobCount * 0.5 + 0.5;
+}
+
+CellColor ShadeCell(double v) {
+    CellColor c;
+    double s;
+    if (v > 0.5) {
+        s = std::sqrt(std::fabs(v - 0.5) * 2.0);
+        c.g = s * 0.82;
+        c.b = s * 0.78;
+    } else {
+        s = std::sqrt(std::fabs(0.5 - v) * 2.0);
+        c.g = s * 0.78;
+        c.b = s * 0.74;
+    }
+    c.r = (1.0 - s) * 0.4 + s;
+    return c;
+}
+
+void ShadeFieldRow(const FieldFrame& frame, int y, const int* edges, int columns, float* rgb) {
+    const double fy = y * frame.rowScale;
+    for (int i = 0; i < columns; ++i) {
+        const double fx = edges[i] * frame.invWidth;
+        const CellColor c = ShadeCell(FieldValue(frame, fx, fy));
+        rgb[3 * i + 0] = static_cast<float>(c.r);
+        rgb[3 * i + 1] = static_cast<float>(c.g);
+        rgb[3 * i + 2] = static_cast<float>(c.b);
+    }
+}
+
+// Corners are integers: the cell size is added in floating point and truncated at every step.
+// A step that does not advance ends the walk rather than looping for ever.
+static int NextEdge(int at, double cellSize) { return static_cast<int>(at + cellSize); }
+
+void WalkField(const FieldFrame& frame, FieldRowSink sink, void* context) {
+    // Grown once to the widest view and then reused, so a frame allocates nothing.
+    static std::vector<int> edges;
+    static std::vector<float> rgb;
+
+    edges.clear();
+    for (int x = 0; x < frame.width;) {
+        edges.push_back(x);
+        const int next = NextEdge(x, frame.cellSize);
+        if (next <= x) {
+            edges.clear();
+            break;
+        }
+        x = next;
+    }
+    if (edges.empty()) {
+        return;
+    }
+    const int columns = static_cast<int>(edges.size());
+    edges.push_back(NextEdge(edges.back(), frame.cellSize));
+    rgb.resize(3 * static_cast<size_t>(columns));
+
+    for (int y = frame.yStart; y < frame.yEnd;) {
+        const int y2 = NextEdge(y, frame.cellSize);
+        if (y2 <= y) {
+            break;
+        }
+        ShadeFieldRow(frame, y, edges.data(), columns, rgb.data());
+        sink(FieldRow{y, y2, columns, edges.data(), rgb.data()}, context);
+        y = y2;
+    }
+}

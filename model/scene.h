@@ -1,0 +1,67 @@
+// scene.h -- scene parameters, oscillator bank, frame clock and random source: the model's state.
+#pragma once
+
+#include <cstdint>
+
+constexpr int kOscillatorCapacity = 100;
+constexpr int kBlobParamCapacity = 50; // four values per blob, so at most 12 blobs
+constexpr int kMaxBlobs = 12;
+
+struct SceneParams {
+    int viewWidth;
+    int viewHeight;
+    double sceneScale;
+    double clearRed, clearGreen, clearBlue;
+    float fogColor[4];
+    float fogStart;
+    float fogEnd;
+    int fogOn;
+    int lightingOff;
+    double letterbox; // share of the height hidden at top and at bottom
+    double cellSize;
+    int blobCount;
+    double fieldScale;
+    int oscillatorCount;
+    double gainA;    // oscillators 1 to 3
+    double gainB;    // oscillators 4 to 6
+    double tailGain; // oscillators 7 and above
+};
+
+struct OscillatorBank {
+    double phase[kOscillatorCapacity];
+    double rate[kOscillatorCapacity];
+    double target[kOscillatorCapacity];
+    int chase[kOscillatorCapacity];
+};
+
+struct FrameClock {
+    double time;
+    double prevTime;
+    double dt;
+};
+
+// The one model state of the process.
+struct ModelState {
+    SceneParams scene;
+    OscillatorBank bank;
+    FrameClock clock;
+    uint32_t randomState;
+    int (*readMilliseconds)(); // the elapsed-time counter that TickClock reads
+};
+
+extern ModelState g_model;
+
+// The platform's elapsed-millisecond counter, the default clock source.
+int ReadElapsedMilliseconds();
+
+// Puts the model back into its state at program start (tests use it between cases).
+void ResetModelState();
+
+void SeedRandom(uint32_t seed);
+// 15-bit linear congruential generator: 0 to 32767.
+int NextRandom();
+// A value in [0, x) in steps of x / 32768.
+double RandUniform(float x);
+double OscSample(int i, double a, double b, double c);
+void RandomizeOscillators();
+void ResetScene();

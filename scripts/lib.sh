@@ -1,0 +1,77 @@
+# lib.sh -- set-up shared by scripts/test, scripts/run and scripts/bench (sourced, not run).
+
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+WINEPREFIX_DIR="$ROOT/build/windows/wineprefix"
+
+NATIVE_PACKAGES="cmake make g++ libgtest-dev googletest libbenchmark-dev freeglut3-dev
+  libegl-dev libgl-dev libegl-mesa0 libgl1-mesa-dri libpng-dev"
+WINDOWS_PACKAGES="g++-mingw-w64-i686-posix wine wine32:i386 wine32-preloader:i386 wine64
+  libgl1-mesa-dri:i386 libglx-mesa0:i386 xvfb x11-utils xdotool imagemagick"
+
+log() { printf '== %s\n' "$*"; }
+
+missing_packages() {
+    for p in "$@"; do
+        dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q '^install ok installed' ||
+            printf '%s ' "$p"
+    done
+}
+
+# Installs what is missing, with one apt-get update at most.
+install_packages() {
+    missing=$(missing_packages $NATIVE_PACKAGES $WINDOWS_PACKAGES)
+    # 32-bit Wine needs the i386 architecture before its packages can even be looked up.
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+        dpkg --add-architecture i386
+    fi
+    [ -z "$missing" ] && return 0
+    log "installing: $missing"
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    # shellcheck disable=SC2086
+    apt-get install -y -qq --no-install-recommends $missing >/dev/null
+}
+
+# The 32-bit Wine is an i386 Linux program; a kernel built without 32-bit support runs it
+# through qemu's user-mode emulator instead.
+enable_i386_programs() {
+    if /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
+        return 0
+    fi
+    log "this kernel cannot run 32-bit programs: running them through qemu-i386"
+    if [ -n "$(missing_packages qemu-user-static)" ]; then
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+            qemu-user-static >/dev/null
+    fi
+    misc=/proc/sys/fs/binfmt_misc
+    [ -f "$misc/register" ] || mount -t binfmt_misc binfmt_misc "$misc"
+    if [ ! -f "$misc/qemu-i386" ]; then
+        printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:F' \
+            >"$misc/register"
+    fi
+    /lib/ld-linux.so.2 --version >/dev/null 2>&1
+}
+
+# Starts a private X server on a free display; it is stopped by its PID when the script exits.
+XVFB_PID=
+start_xvfb() {
+    n=90
+    while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
+    # -noreset: otherwise the pointer jumps to the centre whenever the last client goes.
+    Xvfb ":$n" -screen 0 "${1:-1024x768x24}" -noreset +iglx -nolisten tcp >/dev/null 2>&1 &
+    XVFB_PID=$!
+    trap stop_xvfb EXIT
+    export DISPLAY=":$n"
+    for _ in $(seq 50); do
+        [ -e "/tmp/.X11-unix/X$n" ] && return 0
+        sleep 0.1
+    done
+    log "Xvfb did not start"
+    return 1
+}
+
+stop_xvfb() {
+    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
+    WINEPREFIX="$WINEPREFIX_DIR" wineserver -k >/dev/null 2>&1
+    XVFB_PID=
+}

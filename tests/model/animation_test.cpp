@@ -1,0 +1,153 @@
+// Frame clock and oscillator step.
+#include "model_fixture.h"
+
+#include "model/animation.h"
+
+namespace {
+#include "reference_data.inc"
+
+void RunFrame(int milliseconds) {
+    g_fakeMilliseconds = milliseconds;
+    TickClock();
+    StepOscillators();
+}
+} // namespace
+
+using AnimationTest = ModelTest;
+
+TEST_F(AnimationTest, ClockTakesSecondsFromTheCounter) {
+    g_fakeMilliseconds = 700;
+    TickClock();
+    EXPECT_TRUE(Close(g_model.clock.time, 0.7));
+    EXPECT_EQ(g_model.clock.prevTime, 0.0);
+    EXPECT_EQ(g_model.clock.dt, g_model.clock.time); // the first frame's dt is the first reading
+    g_fakeMilliseconds = -2147483647 - 1;
+    TickClock();
+    EXPECT_TRUE(Close(g_model.clock.prevTime, 0.7));
+    EXPECT_TRUE(Close(g_model.clock.time, -2147483.648));
+    EXPECT_TRUE(Close(g_model.clock.dt, -2147484.348));
+}
+
+TEST_F(AnimationTest, FramesMatchAnIndependentRun) {
+    SeedRandom(12345);
+    ResetScene();
+    const int frames = sizeof kRunTicks / sizeof kRunTicks[0];
+    for (int f = 0; f < frames; ++f) {
+        const uint32_t before = g_model.randomState;
+        RunFrame(kRunTicks[f]);
+        // Two draws per oscillator, two more per target change.
+        EXPECT_EQ(DrawsBetween(before, g_model.randomState), kRunDraws[f]) << "frame " << f;
+        EXPECT_TRUE(Close(g_model.clock.time, kRunClock[3 * f])) << f;
+        EXPECT_TRUE(Close(g_model.clock.prevTime, kRunClock[3 * f + 1])) << f;
+        EXPECT_TRUE(Close(g_model.clock.dt, kRunClock[3 * f + 2])) << f;
+    }
+    EXPECT_EQ(g_model.randomState, kRunRandomState);
+    for (int i = 0; i < 45; ++i) {
+        EXPECT_TRUE(Close(g_model.bank.phase[i], kRunPhase[i])) << i;
+        EXPECT_TRUE(Close(g_model.bank.rate[i], kRunRate[i])) << i;
+        EXPECT_TRUE(Close(g_model.bank.target[i], kRunTarget[i])) << i;
+        EXPECT_EQ(g_model.bank.chase[i], kRunChase[i]) << i;
+    }
+}
+
+TEST_F(AnimationTest, ZeroDtMovesRatesButNoPhase) {
+    ResetScene();
+    RunFrame(0); // dt 0
+    OscillatorBank before = g_model.bank;
+    for (int i = 0; i < 45; ++i) {
+        g_model.bank.chase[i] = i % 2; // some chasing, some coasting
+        before.chase[i] = i % 2;
+        g_model.bank.target[i] = -0.03;
+        before.target[i] = -0.03;
+    }
+    const uint32_t state = g_model.randomState;
+    RunFrame(0);
+    EXPECT_EQ(DrawsBetween(state, g_model.randomState), 90); // no toggle, no target change
+    for (int i = 0; i < 45; ++i) {
+        EXPECT_EQ(g_model.bank.chase[i], before.chase[i]) << i;
+        EXPECT_EQ(g_model.bank.target[i], -0.03) << i;
+        EXPECT_EQ(g_model.bank.phase[i], before.phase[i]) << i;
+        const double expected = before.chase[i]
+                                    ? before.rate[i] + (-0.03 - before.rate[i]) * 0.001
+                                    : before.rate[i] * 0.999;
+        EXPECT_TRUE(Close(g_model.bank.rate[i], expected)) << i;
+    }
+}
+
+TEST_F(AnimationTest, LongStallTogglesAndRetargetsEveryOscillator) {
+    ResetScene();
+    const uint32_t state = g_model.randomState;
+    RunFrame(10000); // dt = 10 s: 0.1 * dt = 1 beats every draw
+    EXPECT_EQ(DrawsBetween(state, g_model.randomState), 180);
+    int positive = 0;
+    for (int i = 0; i < 45; ++i) {
+        EXPECT_EQ(g_model.bank.chase[i], 0) << i;
+        const double magnitude = std::fabs(g_model.bank.target[i]);
+        EXPECT_GE(magnitude, 0.02) << i;
+        EXPECT_LT(magnitude, 0.04) << i;
+        positive += g_model.bank.target[i] > 0;
+    }
+    EXPECT_GT(positive, 0);
+    EXPECT_LT(positive, 45);
+}
+
+TEST_F(AnimationTest, NegativeDtFailsEveryTestAndRunsPhasesBackwards) {
+    ResetScene();
+    RunFrame(5000);
+    const OscillatorBank before = g_model.bank;
+    const uint32_t state = g_model.randomState;
+    RunFrame(3000); // the counter went back 2 s
+    EXPECT_TRUE(Close(g_model.clock.dt, -2.0));
+    EXPECT_EQ(DrawsBetween(state, g_model.randomState), 90);
+    EXPECT_LT(g_model.bank.phase[0], before.phase[0]);
+    for (int i = 0; i < 45; ++i) {
+        EXPECT_EQ(g_model.bank.chase[i], before.chase[i]) << i;
+        EXPECT_EQ(g_model.bank.target[i], before.target[i]) << i;
+        if (i > 0 && g_model.bank.rate[i] != 0.0) {
+            // Each phase moves against the sign of its rate.
+            EXPECT_EQ(g_model.bank.phase[i] < before.phase[i], g_model.bank.rate[i] > 0) << i;
+        }
+    }
+}
+
+TEST_F(AnimationTest, CoastingRateDecaysGeometricallyAndKeepsItsSign) {
+    ResetScene();
+    g_model.bank.chase[5] = 0;
+    g_model.bank.rate[5] = -0.04;
+    for (int frame = 1; frame <= 3000; ++frame) {
+        RunFrame(0); // dt 0 keeps chase as it is
+    }
+    EXPECT_TRUE(Close(g_model.bank.rate[5], -0.04 * std::pow(0.999, 3000)));
+    EXPECT_LT(g_model.bank.rate[5], 0.0);
+}
+
+TEST_F(AnimationTest, PhaseAdvanceDependsOnTheIndexGroup) {
+    ResetScene();
+    g_model.scene.gainA = 2.0;
+    g_model.scene.gainB = 3.0;
+    g_model.scene.tailGain = 5.0;
+    OscillatorBank& bank = g_model.bank;
+    for (int i = 0; i < 45; ++i) {
+        bank.phase[i] = 1.0;
+        bank.rate[i] = 0.025; // chasing its own target: the rate stays put
+        bank.target[i] = 0.025;
+    }
+    SeedRandom(1); // the first 90 draws are far above 0.1 * dt
+    g_fakeMilliseconds = 1000;
+    TickClock();
+    g_fakeMilliseconds = 1002; // dt 2 ms
+    TickClock();
+    StepOscillators();
+    const double dt = 0.002;
+    EXPECT_TRUE(Close(bank.phase[0], 1.0 + 0.001 * dt)); // ignores its rate and gain
+    for (int i = 1; i <= 3; ++i) {
+        EXPECT_TRUE(Close(bank.phase[i], 1.0 + 2.0 * 0.025 * dt * 57.3)) << i;
+    }
+    for (int i = 4; i <= 6; ++i) {
+        EXPECT_TRUE(Close(bank.phase[i], 1.0 + 3.0 * 0.025 * dt)) << i;
+    }
+    for (int i = 7; i < 45; ++i) {
+        EXPECT_TRUE(Close(bank.phase[i], 1.0 + 5.0 * 0.025 * dt)) << i;
+    }
+    EXPECT_EQ(bank.phase[45], 0.0); // beyond the live count nothing moves
+}
