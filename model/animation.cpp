@@ -12,7 +12,8 @@ void TickClock() {
 }
 
 // The draw order is part of the picture: two draws per oscillator, two more on a target change.
-// A negative dt (a wrapped counter) fails every test and runs the phases backwards, as it always has.
+// A negative dt (a wrapped counter) fails every test and runs the phases backwards, as it always
+// has.
 void StepOscillators() {
     const SceneParams& s = g_model.scene;
     OscillatorBank& bank = g_model.bank;

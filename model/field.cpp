@@ -61,7 +61,9 @@ void ShadeFieldRow(const FieldFrame& frame, int y, const int* edges, int columns
 
 // Corners are integers: the cell size is added in floating point and truncated at every step.
 // A step that does not advance ends the walk rather than looping for ever.
-static int NextEdge(int at, double cellSize) { return static_cast<int>(at + cellSize); }
+static int NextEdge(int at, double cellSize) {
+    return static_cast<int>(at + cellSize);
+}
 
 void WalkField(const FieldFrame& frame, FieldRowSink sink, void* context) {
     // Grown once to the widest view and then reused, so a frame allocates nothing.

@@ -11,7 +11,9 @@ void ResetModelState() {
     g_model.readMilliseconds = ReadElapsedMilliseconds;
 }
 
-void SeedRandom(uint32_t seed) { g_model.randomState = seed; }
+void SeedRandom(uint32_t seed) {
+    g_model.randomState = seed;
+}
 
 // The same sequence on every platform, unlike the C library's rand().
 int NextRandom() {
@@ -19,7 +21,9 @@ int NextRandom() {
     return static_cast<int>((g_model.randomState >> 16) & 0x7FFFu);
 }
 
-double RandUniform(float x) { return NextRandom() / 32768.0 * x; }
+double RandUniform(float x) {
+    return NextRandom() / 32768.0 * x;
+}
 
 double OscSample(int i, double a, double b, double c) {
     return (std::sin(a * g_model.bank.phase[i]) * 0.5 + 0.5) * b + c;

@@ -4,4 +4,6 @@
 #include <GL/freeglut.h>
 
 // freeglut answers this one query without glutInit.
-int ReadElapsedMilliseconds() { return glutGet(GLUT_ELAPSED_TIME); }
+int ReadElapsedMilliseconds() {
+    return glutGet(GLUT_ELAPSED_TIME);
+}

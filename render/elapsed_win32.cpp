@@ -1,4 +1,5 @@
-// elapsed_win32.cpp -- the frame clock's millisecond counter on Windows, counted from the saver's start.
+// elapsed_win32.cpp -- the frame clock's millisecond counter on Windows, counted from the saver's
+// start.
 #include <windows.h>
 
 #include "model/scene.h"

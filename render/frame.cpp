@@ -68,7 +68,9 @@ void SetBandOrtho(double width, double height, double letterbox) {
 }
 
 // glClear is not limited by the viewport, so the strips outside the band keep the clear colour.
-void ClearFrame() { glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT); }
+void ClearFrame() {
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+}
 
 void RenderFrame() {
     TickClock();

@@ -20,11 +20,21 @@ GLContext CreateGLContext(void* window) {
         !eglBindAPI(EGL_OPENGL_API)) {
         return GLContext{nullptr, nullptr};
     }
-    const EGLint configAttribs[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE,
-                                    EGL_OPENGL_BIT,   EGL_RED_SIZE,     8,
-                                    EGL_GREEN_SIZE,   8,                EGL_BLUE_SIZE,
-                                    8,                EGL_ALPHA_SIZE,   8,
-                                    EGL_DEPTH_SIZE,   16,               EGL_NONE};
+    const EGLint configAttribs[] = {EGL_SURFACE_TYPE,
+                                    EGL_PBUFFER_BIT,
+                                    EGL_RENDERABLE_TYPE,
+                                    EGL_OPENGL_BIT,
+                                    EGL_RED_SIZE,
+                                    8,
+                                    EGL_GREEN_SIZE,
+                                    8,
+                                    EGL_BLUE_SIZE,
+                                    8,
+                                    EGL_ALPHA_SIZE,
+                                    8,
+                                    EGL_DEPTH_SIZE,
+                                    16,
+                                    EGL_NONE};
     EGLConfig config;
     EGLint found = 0;
     if (!eglChooseConfig(display, configAttribs, &config, 1, &found) || found < 1) {

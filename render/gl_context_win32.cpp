@@ -30,4 +30,6 @@ void DestroyGLContext(void* window, void* device, void* render) {
     ReleaseDC(static_cast<HWND>(window), static_cast<HDC>(device));
 }
 
-void SwapGLBuffers(void* device) { SwapBuffers(static_cast<HDC>(device)); }
+void SwapGLBuffers(void* device) {
+    SwapBuffers(static_cast<HDC>(device));
+}

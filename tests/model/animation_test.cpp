@@ -67,9 +67,8 @@ TEST_F(AnimationTest, ZeroDtMovesRatesButNoPhase) {
         EXPECT_EQ(g_model.bank.chase[i], before.chase[i]) << i;
         EXPECT_EQ(g_model.bank.target[i], -0.03) << i;
         EXPECT_EQ(g_model.bank.phase[i], before.phase[i]) << i;
-        const double expected = before.chase[i]
-                                    ? before.rate[i] + (-0.03 - before.rate[i]) * 0.001
-                                    : before.rate[i] * 0.999;
+        const double expected = before.chase[i] ? before.rate[i] + (-0.03 - before.rate[i]) * 0.001
+                                                : before.rate[i] * 0.999;
         EXPECT_TRUE(Close(g_model.bank.rate[i], expected)) << i;
     }
 }
@@ -105,7 +104,7 @@ TEST_F(AnimationTest, NegativeDtFailsEveryTestAndRunsPhasesBackwards) {
         EXPECT_EQ(g_model.bank.target[i], before.target[i]) << i;
         if (i > 0 && g_model.bank.rate[i] != 0.0) {
             // Each phase moves against the sign of its rate.
-            EXPECT_EQ(g_model.bank.phase[i] < before.phase[i], g_model.bank.rate[i] > 0) << i;
+            EXPECT_EQ(g_model.bank.phase[i]<before.phase[i], g_model.bank.rate[i]> 0) << i;
         }
     }
 }

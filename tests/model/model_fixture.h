@@ -10,7 +10,9 @@
 #include "model/scene.h"
 
 inline int g_fakeMilliseconds = 0;
-inline int ReadFakeMilliseconds() { return g_fakeMilliseconds; }
+inline int ReadFakeMilliseconds() {
+    return g_fakeMilliseconds;
+}
 
 class ModelTest : public ::testing::Test {
   protected:

@@ -1,0 +1,256 @@
+// The renderer on a headless context: fixed state, band, and the drawn frame read back.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "model/field.h"
+#include "model/scene.h"
+#include "render/frame.h"
+#include "render/gl.h"
+#include "render/gl_context.h"
+
+namespace {
+
+int g_milliseconds = 0;
+int ReadTestMilliseconds() {
+    return g_milliseconds;
+}
+
+struct Cell {
+    int x, y, x2, y2;
+    float rgb[3];
+};
+
+void CollectRow(const FieldRow& row, void* context) {
+    auto* cells = static_cast<std::vector<Cell>*>(context);
+    for (int i = 0; i < row.columns; ++i) {
+        const float* c = row.rgb + 3 * i;
+        cells->push_back(Cell{row.edges[i], row.y, row.edges[i + 1], row.y2, {c[0], c[1], c[2]}});
+    }
+}
+
+// The cells of the frame just drawn: the model is unchanged since.
+std::vector<Cell> CellsOfLastFrame() {
+    FieldFrame frame;
+    PrepareFieldFrame(&frame);
+    std::vector<Cell> cells;
+    WalkField(frame, CollectRow, &cells);
+    return cells;
+}
+
+class FrameTest : public ::testing::Test {
+  protected:
+    void Open(int width, int height) {
+        view_ = HeadlessView{width, height};
+        context_ = CreateGLContext(&view_);
+        ASSERT_NE(context_.render, nullptr) << "no headless OpenGL context";
+    }
+    void SetUp() override {
+        ResetModelState();
+        g_model.readMilliseconds = ReadTestMilliseconds;
+        g_milliseconds = 700;
+        SeedRandom(4242);
+    }
+    void TearDown() override {
+        if (context_.render != nullptr) {
+            DestroyGLContext(&view_, context_.device, context_.render);
+        }
+    }
+    std::vector<unsigned char> ReadPixels() {
+        std::vector<unsigned char> pixels(4 * view_.width * view_.height);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadPixels(0, 0, view_.width, view_.height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+        return pixels;
+    }
+    const unsigned char* Pixel(const std::vector<unsigned char>& pixels, int x, int y) {
+        return &pixels[4 * (y * view_.width + x)];
+    }
+    HeadlessView view_{};
+    GLContext context_{};
+};
+
+bool IsClearColour(const unsigned char* p) {
+    return p[0] == 0 && p[1] == 0 && (p[2] == 25 || p[2] == 26);
+}
+
+// Bounds of an orthographic projection read back from its matrix.
+struct OrthoBounds {
+    double left, right, bottom, top;
+};
+
+OrthoBounds ReadOrtho() {
+    GLdouble m[16];
+    glGetDoublev(GL_PROJECTION_MATRIX, m);
+    const double w = 2.0 / m[0];
+    const double h = 2.0 / m[5];
+    const double left = (-m[12] * w - w) / 2.0;
+    const double bottom = (-m[13] * h - h) / 2.0;
+    return OrthoBounds{left, left + w, bottom, bottom + h};
+}
+
+} // namespace
+
+TEST_F(FrameTest, InitLeavesTheFixedState) {
+    Open(64, 48);
+    InitGLState(64, 48);
+    EXPECT_FALSE(glIsEnabled(GL_DEPTH_TEST));
+    EXPECT_FALSE(glIsEnabled(GL_DITHER));
+    EXPECT_TRUE(glIsEnabled(GL_CULL_FACE));
+    EXPECT_FALSE(glIsEnabled(GL_FOG));
+    EXPECT_TRUE(glIsEnabled(GL_COLOR_MATERIAL));
+    GLint value[4] = {};
+    glGetIntegerv(GL_FRONT_FACE, value);
+    EXPECT_EQ(value[0], GL_CCW);
+    glGetIntegerv(GL_CULL_FACE_MODE, value);
+    EXPECT_EQ(value[0], GL_BACK);
+    glGetIntegerv(GL_FOG_MODE, value);
+    EXPECT_EQ(value[0], GL_LINEAR);
+    glGetIntegerv(GL_POLYGON_MODE, value);
+    EXPECT_EQ(value[0], GL_FILL);
+    EXPECT_EQ(value[1], GL_FILL);
+    glGetIntegerv(GL_SHADE_MODEL, value);
+    EXPECT_EQ(value[0], GL_SMOOTH);
+    glGetIntegerv(GL_DEPTH_FUNC, value);
+    EXPECT_EQ(value[0], GL_LEQUAL);
+    GLfloat colour[4];
+    glGetFloatv(GL_COLOR_CLEAR_VALUE, colour);
+    EXPECT_EQ(colour[0], 0.0f);
+    EXPECT_EQ(colour[1], 0.0f);
+    EXPECT_NEAR(colour[2], 0.1f, 1e-6);
+    EXPECT_EQ(colour[3], 0.0f);
+    GLfloat fog[4];
+    glGetFloatv(GL_FOG_COLOR, fog);
+    EXPECT_NEAR(fog[2], 0.1f, 1e-6);
+    EXPECT_EQ(fog[3], 1.0f);
+    glGetFloatv(GL_FOG_START, fog);
+    EXPECT_NEAR(fog[0], 0.2f, 1e-6);
+    glGetFloatv(GL_FOG_END, fog);
+    EXPECT_EQ(fog[0], 1.0f);
+    // The scene was applied: full-window band, view size stored, bank randomised.
+    glGetIntegerv(GL_VIEWPORT, value);
+    EXPECT_EQ(value[1], 0);
+    EXPECT_EQ(value[2], 64);
+    EXPECT_EQ(value[3], 48);
+    EXPECT_EQ(g_model.scene.viewWidth, 64);
+    EXPECT_EQ(g_model.scene.viewHeight, 48);
+    EXPECT_EQ(g_model.bank.chase[44], 1);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST_F(FrameTest, ApplySceneAgainRerandomizes) {
+    Open(32, 32);
+    InitGLState(32, 32);
+    const double phase = g_model.bank.phase[0];
+    g_model.scene.cellSize = 3.0;
+    ApplyScene(32, 32);
+    EXPECT_NE(g_model.bank.phase[0], phase);
+    EXPECT_EQ(g_model.scene.cellSize, 6.0);
+}
+
+TEST_F(FrameTest, BandViewportAndProjection) {
+    Open(32, 32);
+    SetBandViewport(1024, 768, 0.15);
+    GLint viewport[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    EXPECT_EQ(viewport[0], 0);
+    EXPECT_EQ(viewport[1], 115);
+    EXPECT_EQ(viewport[2], 1024);
+    EXPECT_EQ(viewport[3], 537);
+    SetBandOrtho(1024, 768, 0.15);
+    OrthoBounds b = ReadOrtho();
+    EXPECT_NEAR(b.left, 0.0, 1e-3); // GL keeps the matrix in floats
+    EXPECT_NEAR(b.right, 1024.0, 1e-3);
+    EXPECT_NEAR(b.bottom, 115.0, 1e-3);
+    EXPECT_NEAR(b.top, 652.0, 1e-3);
+    GLint mode;
+    glGetIntegerv(GL_MATRIX_MODE, &mode);
+    EXPECT_EQ(mode, GL_MODELVIEW);
+
+    // Truncated separately: a viewport 478 rows high showing 479 rows of the projection.
+    SetBandViewport(640, 480, 0.0011);
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    EXPECT_EQ(viewport[1], 0);
+    EXPECT_EQ(viewport[3], 478);
+    SetBandOrtho(640, 480, 0.0011);
+    b = ReadOrtho();
+    EXPECT_NEAR(b.bottom, 0.0, 1e-3);
+    EXPECT_NEAR(b.top, 479.0, 1e-3);
+}
+
+TEST_F(FrameTest, FrameShowsEveryCellInsideTheBand) {
+    const int w = 160;
+    const int h = 120;
+    Open(w, h);
+    InitGLState(w, h);
+    g_milliseconds = 700;
+    RenderFrame();
+    g_milliseconds = 716;
+    RenderFrame();
+    const double l = g_model.scene.letterbox;
+    EXPECT_NEAR(l, (std::sin(2.0 * g_model.bank.phase[7]) * 0.5 + 0.5) * 0.15, 1e-15);
+    const std::vector<unsigned char> pixels = ReadPixels();
+    const std::vector<Cell> cells = CellsOfLastFrame();
+    ASSERT_FALSE(cells.empty());
+
+    const int viewY = static_cast<int>(l * h);
+    const int viewH = static_cast<int>((1.0 - 2.0 * l) * h);
+    const int bottom = static_cast<int>(l * h);
+    const int top = static_cast<int>((1.0 - l) * h);
+    int checked = 0;
+    for (const Cell& c : cells) {
+        const double cx = (c.x + c.x2) / 2.0;
+        const double cy = (c.y + c.y2) / 2.0;
+        if (cx >= w || cy >= top) {
+            continue; // clipped at the band's edge
+        }
+        const int px = static_cast<int>(cx);
+        const int py = viewY + static_cast<int>((cy - bottom) * viewH / (top - bottom));
+        const unsigned char* p = Pixel(pixels, px, py);
+        for (int k = 0; k < 3; ++k) {
+            ASSERT_NEAR(p[k] / 255.0, c.rgb[k], 1.0 / 255 + 1e-6)
+                << "cell at " << c.x << "," << c.y << " channel " << k;
+        }
+        ++checked;
+    }
+    EXPECT_GT(checked, static_cast<int>(cells.size()) * 3 / 4);
+    // The strips outside the band keep the clear colour.
+    for (int x = 0; x < w; x += 7) {
+        for (int y = 0; y < viewY; ++y) {
+            ASSERT_TRUE(IsClearColour(Pixel(pixels, x, y))) << x << "," << y;
+        }
+        for (int y = viewY + viewH; y < h; ++y) {
+            ASSERT_TRUE(IsClearColour(Pixel(pixels, x, y))) << x << "," << y;
+        }
+    }
+}
+
+TEST_F(FrameTest, EmptyViewsClearAndDrawNothing) {
+    Open(40, 30);
+    for (const auto& size : {std::pair<int, int>{0, 30}, std::pair<int, int>{40, 0}}) {
+        InitGLState(size.first, size.second);
+        glClearColor(1.0f, 1.0f, 1.0f, 1.0f); // paint the surface white first
+        glClear(GL_COLOR_BUFFER_BIT);
+        glClearColor(0.0f, 0.0f, 0.1f, 0.0f);
+        RenderFrame();
+        EXPECT_TRUE(CellsOfLastFrame().empty());
+        const std::vector<unsigned char> pixels = ReadPixels();
+        for (int y = 0; y < 30; ++y) {
+            for (int x = 0; x < 40; ++x) {
+                ASSERT_TRUE(IsClearColour(Pixel(pixels, x, y))) << x << "," << y;
+            }
+        }
+    }
+}
+
+TEST_F(FrameTest, PresentDrawsOneFramePerCall) {
+    Open(48, 36);
+    InitGLState(48, 36);
+    g_milliseconds = 1000;
+    PresentFrame(context_.device);
+    EXPECT_NEAR(g_model.clock.time, 1.0, 1e-12);
+    g_milliseconds = 1250;
+    PresentFrame(context_.device);
+    EXPECT_NEAR(g_model.clock.dt, 0.25, 1e-12);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
