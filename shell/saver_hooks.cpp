@@ -1,0 +1,52 @@
+// saver_hooks.cpp -- the saver's picture in its window: GL context, 5 ms frame timer, release.
+#include "shell/saver_hooks.h"
+
+#include "render/frame.h"
+#include "render/gl_context.h"
+#include "shell/default_proc.h"
+
+static const UINT_PTR kFrameTimer = 1;
+static const UINT kFramePeriodMs = 5;
+
+// One saver window per process, so one set of handles.
+static RECT g_clientRect;
+static int g_width;
+static int g_height;
+static GLContext g_context;
+
+LRESULT CALLBACK SaverWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+    case WM_CREATE:
+        GetClientRect(hwnd, &g_clientRect);
+        g_width = g_clientRect.right;
+        g_height = g_clientRect.bottom;
+        g_context = CreateGLContext(hwnd);
+        InitGLState(g_width, g_height);
+        SetTimer(hwnd, kFrameTimer, kFramePeriodMs, nullptr);
+        return 0;
+    case WM_DESTROY:
+        KillTimer(hwnd, kFrameTimer);
+        DestroyGLContext(hwnd, g_context.device, g_context.render);
+        g_context = GLContext{nullptr, nullptr};
+        return 0;
+    case WM_TIMER:
+        PresentFrame(g_context.device); // whatever the timer's identifier
+        return 0;
+    }
+    return DefSaverWindowProc(hwnd, msg, wParam, lParam);
+}
+
+BOOL CALLBACK SaverConfigureDialogProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM) {
+    if (msg == WM_COMMAND) {
+        const WORD id = LOWORD(wParam);
+        if (id == IDOK || id == IDCANCEL) {
+            EndDialog(dialog, id == IDOK);
+            return TRUE;
+        }
+    }
+    return FALSE; // nothing to set up: the saver has no settings
+}
+
+BOOL WINAPI SaverRegisterDialogClasses(HANDLE) {
+    return TRUE;
+}

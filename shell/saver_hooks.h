@@ -1,0 +1,12 @@
+// saver_hooks.h -- the three hooks through which the host reaches the picture.
+#pragma once
+
+#include <windows.h>
+
+// The saver window's own messages: creation, timer frames, destruction; the rest goes to
+// DefSaverWindowProc.
+LRESULT CALLBACK SaverWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+// The configuration dialog (template 2003): 1 for OK, 0 for Cancel.
+BOOL CALLBACK SaverConfigureDialogProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam);
+// Called before the configuration dialog; FALSE keeps it from showing.
+BOOL WINAPI SaverRegisterDialogClasses(HANDLE instance);
