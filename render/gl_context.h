@@ -16,7 +16,8 @@ struct HeadlessView {
     int height;
 };
 
-// Attaches a double-buffered RGBA context with a 16-bit depth buffer and makes it current.
+// Attaches an RGBA context with a 16-bit depth buffer and makes it current: double-buffered on
+// a window; the headless surface has a single buffer, which frames are read back from.
 // On Windows it also reseeds the model's random source with the tick count.
 GLContext CreateGLContext(void* window);
 void DestroyGLContext(void* window, void* device, void* render);

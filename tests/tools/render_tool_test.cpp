@@ -1,0 +1,271 @@
+// render_tool_test.cpp -- runs ripplefield-render as a user would: its refusals of bad input, and
+// its cells, state and picture against the model run directly.
+#include <gtest/gtest.h>
+
+#include <png.h>
+
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "model/animation.h"
+#include "model/field.h"
+#include "model/scene.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct RunResult {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+std::string ReadText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::vector<std::string> ReadLines(const fs::path& path) {
+    std::ifstream in(path);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+std::string Format(const char* format, ...) {
+    char text[256];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    return text;
+}
+
+// Reports the first differing line only, so that one slip does not flood the log.
+void ExpectSameLines(const std::vector<std::string>& actual, const std::vector<std::string>& want) {
+    ASSERT_EQ(actual.size(), want.size());
+    for (size_t i = 0; i < want.size(); ++i) {
+        ASSERT_EQ(actual[i], want[i]) << "line " << i + 1;
+    }
+}
+
+int g_modelMilliseconds;
+int ReadModelMilliseconds() {
+    return g_modelMilliseconds;
+}
+
+void AppendCellLines(const FieldRow& row, void* context) {
+    auto* lines = static_cast<std::vector<std::string>*>(context);
+    for (int i = 0; i < row.columns; ++i) {
+        const float* c = row.rgb + 3 * i;
+        lines->push_back(Format("%d %d %d %d %.9g %.9g %.9g", row.edges[i], row.y, row.edges[i + 1],
+                                row.y2, c[0], c[1], c[2]));
+    }
+}
+
+// The tool's run redone on the model alone: the cells and the state lines it should write.
+void RunModel(int width, int height, uint32_t seed, const std::vector<int>& ticks,
+              std::vector<std::string>* cells, std::vector<std::string>* state) {
+    ResetModelState();
+    g_model.readMilliseconds = ReadModelMilliseconds;
+    SeedRandom(seed);
+    g_model.scene.viewWidth = width;
+    g_model.scene.viewHeight = height;
+    ResetScene();
+    for (const int tick : ticks) {
+        g_modelMilliseconds = tick;
+        TickClock();
+        StepOscillators();
+        g_model.scene.letterbox = (std::sin(2.0 * g_model.bank.phase[7]) * 0.5 + 0.5) * 0.15;
+    }
+    FieldFrame frame;
+    PrepareFieldFrame(&frame);
+    WalkField(frame, AppendCellLines, cells);
+    const FrameClock& clock = g_model.clock;
+    state->push_back(Format("%.17g %.17g %.17g %.17g", clock.time, clock.prevTime, clock.dt,
+                            g_model.scene.letterbox));
+    for (int i = 0; i < g_model.scene.oscillatorCount; ++i) {
+        state->push_back(Format("%d %.17g %.17g %.17g %d", i, g_model.bank.phase[i],
+                                g_model.bank.rate[i], g_model.bank.target[i],
+                                g_model.bank.chase[i] ? 1 : 0));
+    }
+}
+
+class RenderToolTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char name[] = "/tmp/ripplefield-render-test-XXXXXX";
+        ASSERT_NE(mkdtemp(name), nullptr);
+        dir_ = name;
+        logs_ = dir_.string() + "-log";
+        fs::create_directory(logs_);
+    }
+    void TearDown() override {
+        fs::remove_all(dir_);
+        fs::remove_all(logs_);
+    }
+
+    std::string Path(const char* name) const { return (dir_ / name).string(); }
+
+    // Runs the tool with its outputs kept apart from the directory under test.
+    RunResult Run(const std::string& arguments, const char* environment = "") const {
+        const std::string command = std::string(environment) + " '" RIPPLEFIELD_RENDER_TOOL "' " +
+                                    arguments + " >" + (logs_ / "out").string() + " 2>" +
+                                    (logs_ / "err").string();
+        const int status = std::system(command.c_str());
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadText(logs_ / "out"),
+                ReadText(logs_ / "err")};
+    }
+
+    // Bad input: exit status 2, one line on stderr, and no file left beside the valid outputs.
+    void ExpectRefused(const std::string& arguments, int status = 2, const char* environment = "") {
+        SCOPED_TRACE(arguments);
+        const RunResult r = Run(
+            "--png " + Path("a.png") + " --cells " + Path("a.txt") + " " + arguments, environment);
+        EXPECT_EQ(r.status, status);
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        EXPECT_EQ(r.err.rfind("ripplefield-render: ", 0), 0u) << r.err;
+        EXPECT_TRUE(fs::is_empty(dir_));
+    }
+
+    fs::path dir_;
+    fs::path logs_;
+};
+
+TEST_F(RenderToolTest, RefusesBadSizes) {
+    ExpectRefused("--size 60by40");
+    ExpectRefused("--size 0x40");
+    ExpectRefused("--size 60x-40");
+    ExpectRefused("--size 16385x40");
+}
+
+TEST_F(RenderToolTest, RefusesBadSeedsAndTicks) {
+    ExpectRefused("--seed 1e3");
+    ExpectRefused("--seed 4294967296");
+    ExpectRefused("--ticks 700,,733");
+    ExpectRefused("--ticks 700,-2147483649");
+}
+
+TEST_F(RenderToolTest, RefusesUnknownOptionsAndMissingValues) {
+    ExpectRefused("--colour red");
+    ExpectRefused("--seed");
+}
+
+TEST_F(RenderToolTest, RefusesUnwritableOutputsBeforeTouchingAnyFile) {
+    ExpectRefused("--cells /nonexistent-ripplefield-dir/a.txt");
+    ExpectRefused("--state " + dir_.string());
+    std::ofstream(Path("a.png")) << "old";
+    const RunResult r = Run("--png " + Path("a.png") + " --state /nonexistent-ripplefield-dir/s");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(ReadText(Path("a.png")), "old");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
+}
+
+TEST_F(RenderToolTest, ReportsAMissingContextWithStatusOne) {
+    ExpectRefused("", 1, "__EGL_VENDOR_LIBRARY_FILENAMES=/nonexistent-ripplefield.json");
+}
+
+TEST_F(RenderToolTest, HelpPrintsTheUsage) {
+    const RunResult r = Run("--help");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("--ticks"), std::string::npos);
+    EXPECT_EQ(r.err, "");
+}
+
+// Ordinary ticks, then the extremes of seed and counter in falling order.
+TEST_F(RenderToolTest, CellsAndStateMatchTheModel) {
+    struct Case {
+        const char* arguments;
+        int width, height;
+        uint32_t seed;
+        std::vector<int> ticks;
+    };
+    const Case cases[] = {
+        {"--size 60x40 --seed 7 --ticks 700,716,733", 60, 40, 7u, {700, 716, 733}},
+        {"--size 50x30 --seed 4294967295 --ticks 2147483647,0,-2147483648",
+         50,
+         30,
+         4294967295u,
+         {2147483647, 0, -2147483647 - 1}}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        const RunResult r = Run(std::string(c.arguments) + " --cells " + Path("c.txt") +
+                                " --state " + Path("s.txt"));
+        ASSERT_EQ(r.status, 0) << r.err;
+        std::vector<std::string> cells, state;
+        RunModel(c.width, c.height, c.seed, c.ticks, &cells, &state);
+        ASSERT_GT(cells.size(), 10u);
+        ExpectSameLines(ReadLines(Path("c.txt")), cells);
+        ExpectSameLines(ReadLines(Path("s.txt")), state);
+    }
+}
+
+// Seed 4 leaves a letterbox fraction near 0.14, so both strips are several rows high.
+TEST_F(RenderToolTest, PngShowsTheStripsAndTheCellColours) {
+    const int w = 90;
+    const int h = 60;
+    const RunResult r = Run("--size 90x60 --seed 4 --ticks 700,716 --png " + Path("p.png") +
+                            " --cells " + Path("c.txt") + " --state " + Path("s.txt"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    ASSERT_TRUE(png_image_begin_read_from_file(&image, Path("p.png").c_str()));
+    EXPECT_EQ(image.format, static_cast<png_uint_32>(PNG_FORMAT_RGB));
+    ASSERT_EQ(image.width, static_cast<png_uint_32>(w));
+    ASSERT_EQ(image.height, static_cast<png_uint_32>(h));
+    std::vector<unsigned char> rgb(3 * w * h);
+    ASSERT_TRUE(png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr));
+    auto pixel = [&](int x, int row, int k) { return rgb[3 * (row * w + x) + k]; };
+
+    double letterbox = 0.0;
+    std::istringstream(ReadLines(Path("s.txt")).at(0)) >> letterbox >> letterbox >> letterbox >>
+        letterbox;
+    const int strip = static_cast<int>(letterbox * h);
+    const int bandRows = static_cast<int>((1.0 - 2.0 * letterbox) * h);
+    const int top = static_cast<int>((1.0 - letterbox) * h);
+    ASSERT_GE(strip, 5);
+    // Rows outside the band keep the clear colour (0, 0, 0.1).
+    for (int row = 0; row < h; ++row) {
+        const bool inBand = row >= h - strip - bandRows && row < h - strip;
+        for (int x = 0; x < w && !inBand; ++x) {
+            const int blue = pixel(x, row, 2);
+            ASSERT_TRUE(pixel(x, row, 0) == 0 && pixel(x, row, 1) == 0 &&
+                        (blue == 25 || blue == 26))
+                << x << "," << row;
+        }
+    }
+    // The centre of each whole cell, through the band's projection into window rows.
+    int checked = 0;
+    for (const std::string& line : ReadLines(Path("c.txt"))) {
+        int x, y, x2, y2;
+        float c[3];
+        std::istringstream(line) >> x >> y >> x2 >> y2 >> c[0] >> c[1] >> c[2];
+        if (x2 > w || y2 > top) {
+            continue;
+        }
+        const int windowRow =
+            static_cast<int>(strip + (y + 3.0 - strip) * bandRows / (top - strip));
+        for (int k = 0; k < 3; ++k) {
+            EXPECT_NEAR(pixel(x + 3, h - 1 - windowRow, k) / 255.0, c[k], 1.5 / 255) << line;
+        }
+        ++checked;
+    }
+    EXPECT_GT(checked, 50);
+}
+
+} // namespace
