@@ -32,22 +32,31 @@ install_packages() {
     apt-get install -y -qq --no-install-recommends $missing >/dev/null
 }
 
-# The 32-bit Wine is an i386 Linux program; a kernel built without 32-bit support runs it
-# through qemu's user-mode emulator instead.
+# The 32-bit Wine is an i386 Linux program. A kernel built without 32-bit support runs it through
+# qemu's user-mode emulator instead: version 10 (bookworm-backports), since under 7.2 the address
+# space left to Wine is too small for Mesa's LLVM and Wine's own services crash.
 enable_i386_programs() {
-    if /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
-        return 0
+    if /lib/ld-linux.so.2 --version >/dev/null 2>&1 && [ ! -f /proc/sys/fs/binfmt_misc/qemu-i386 ]; then
+        return 0 # the kernel runs them itself
     fi
-    log "this kernel cannot run 32-bit programs: running them through qemu-i386"
-    if [ -n "$(missing_packages qemu-user-static)" ]; then
-        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
-            qemu-user-static >/dev/null
+    if ! qemu-i386 --version 2>/dev/null | grep -q 'version \(1[0-9]\|[2-9][0-9]\)\.'; then
+        log "installing qemu's user-mode emulator from bookworm-backports"
+        list=/etc/apt/sources.list.d/bookworm-backports.sources
+        if ! grep -qs bookworm-backports /etc/apt/sources.list /etc/apt/sources.list.d/*; then
+            printf '%s\n' 'Types: deb' 'URIs: http://deb.debian.org/debian' \
+                'Suites: bookworm-backports' 'Components: main' \
+                'Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg' >"$list"
+        fi
+        apt-get update -qq
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq -t bookworm-backports qemu-user \
+            >/dev/null || return 1
     fi
     misc=/proc/sys/fs/binfmt_misc
-    [ -f "$misc/register" ] || mount -t binfmt_misc binfmt_misc "$misc"
-    if [ ! -f "$misc/qemu-i386" ]; then
-        printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:F' \
-            >"$misc/register"
+    [ -f "$misc/register" ] || mount -t binfmt_misc binfmt_misc "$misc" || return 1
+    if ! grep -qs 'interpreter /usr/bin/qemu-i386$' "$misc/qemu-i386"; then
+        [ -f "$misc/qemu-i386" ] && echo -1 >"$misc/qemu-i386"
+        printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386:F' \
+            >"$misc/register" || return 1
     fi
     /lib/ld-linux.so.2 --version >/dev/null 2>&1
 }
@@ -68,6 +77,19 @@ start_xvfb() {
     done
     log "Xvfb did not start"
     return 1
+}
+
+# Creates the build tree's Wine prefix once and keeps one Wine session open while the script
+# runs, so that each test program starts in half a second instead of bringing Wine's services up.
+start_wine_session() {
+    "$ROOT/cmake/wine-prefix" "$WINEPREFIX_DIR" || return 1
+    keepalive="$ROOT/build/windows/tests/wine_keepalive.exe"
+    if [ ! -f "$keepalive" ]; then
+        cmake --preset windows >/dev/null && cmake --build --preset windows --target wine_keepalive \
+            >/dev/null || return 1
+    fi
+    WINEPREFIX="$WINEPREFIX_DIR" wineserver -p
+    WINEPREFIX="$WINEPREFIX_DIR" WINEDEBUG=-all wine "$keepalive" >/dev/null 2>&1 &
 }
 
 stop_xvfb() {

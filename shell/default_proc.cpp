@@ -74,9 +74,15 @@ LRESULT CALLBACK HostWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
     case WM_CONTEXTMENU:
         if (g_host.isPreview) {
             // The preview sits in the display settings, whose help belongs to its parent.
+            // WM_HELP carries a pointer, and the system refuses to post such a message, so it
+            // is sent; the context menu's request is posted.
             HWND parent = GetParent(hwnd);
             if (parent != nullptr && IsWindow(parent)) {
-                PostMessageA(parent, msg, reinterpret_cast<WPARAM>(parent), lParam);
+                if (msg == WM_HELP) {
+                    SendMessageA(parent, msg, reinterpret_cast<WPARAM>(parent), lParam);
+                } else {
+                    PostMessageA(parent, msg, reinterpret_cast<WPARAM>(parent), lParam);
+                }
             }
             return 1;
         }
