@@ -1,0 +1,86 @@
+// The renderer in a real window under Windows: WGL context, frames presented, pixels read back.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include "model/scene.h"
+#include "render/frame.h"
+#include "render/gl.h"
+#include "render/gl_context.h"
+
+#include "frame_check.h"
+
+namespace {
+
+int g_milliseconds = 0;
+int ReadTestMilliseconds() {
+    return g_milliseconds;
+}
+
+// A small top-level window, shown without taking activation from anything.
+HWND OpenWindow(int width, int height) {
+    static bool registered = false;
+    if (!registered) {
+        WNDCLASSA wc = {};
+        wc.style = CS_OWNDC;
+        wc.lpfnWndProc = DefWindowProcA;
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.lpszClassName = "RippleFieldWglTest";
+        RegisterClassA(&wc);
+        registered = true;
+    }
+    HWND hwnd =
+        CreateWindowExA(WS_EX_TOPMOST | WS_EX_NOACTIVATE, "RippleFieldWglTest", "WGL", WS_POPUP, 10,
+                        10, width, height, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+    return hwnd;
+}
+
+} // namespace
+
+TEST(WglContext, DrawsPresentsAndReleases) {
+    ResetModelState();
+    g_model.readMilliseconds = ReadTestMilliseconds;
+    const int w = 160;
+    const int h = 120;
+    HWND hwnd = OpenWindow(w, h);
+    ASSERT_NE(hwnd, nullptr);
+
+    SeedRandom(12345);
+    const DWORD before = GetTickCount();
+    const GLContext context = CreateGLContext(hwnd);
+    const DWORD after = GetTickCount();
+    ASSERT_NE(context.render, nullptr);
+    EXPECT_EQ(wglGetCurrentContext(), static_cast<HGLRC>(context.render));
+    EXPECT_EQ(wglGetCurrentDC(), static_cast<HDC>(context.device));
+    // Reseeded with the tick count at creation.
+    EXPECT_GE(g_model.randomState, before);
+    EXPECT_LE(g_model.randomState, after);
+
+    PIXELFORMATDESCRIPTOR format = {};
+    DescribePixelFormat(static_cast<HDC>(context.device),
+                        GetPixelFormat(static_cast<HDC>(context.device)), sizeof format, &format);
+    EXPECT_TRUE(format.dwFlags & PFD_DOUBLEBUFFER);
+    EXPECT_GE(format.cColorBits, 24);
+    EXPECT_GE(format.cDepthBits, 16);
+
+    InitGLState(w, h);
+    for (int frame = 0; frame < 4; ++frame) {
+        g_milliseconds = 700 + 16 * frame;
+        PresentFrame(context.device);
+    }
+    EXPECT_NEAR(g_model.clock.time, 0.748, 1e-12);
+    g_milliseconds = 800;
+    RenderFrame(); // into the back buffer, read before it is shown
+    glReadBuffer(GL_BACK);
+    EXPECT_TRUE(FrameMatchesCells(ReadFramePixels(w, h), w, h));
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+
+    DestroyGLContext(hwnd, context.device, context.render);
+    EXPECT_EQ(wglGetCurrentContext(), nullptr);
+    // The context is gone: it can be neither made current nor deleted again.
+    HDC dc = GetDC(hwnd);
+    EXPECT_FALSE(wglMakeCurrent(dc, static_cast<HGLRC>(context.render)));
+    EXPECT_FALSE(wglDeleteContext(static_cast<HGLRC>(context.render)));
+    ReleaseDC(hwnd, dc);
+    DestroyWindow(hwnd);
+}

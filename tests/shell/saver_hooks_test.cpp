@@ -1,0 +1,142 @@
+// The real saver hooks driven through the real host: GL context, timer frames, release, dialog.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include "model/scene.h"
+#include "render/gl.h"
+#include "shell/default_proc.h"
+#include "shell/host_state.h"
+#include "shell/saver_hooks.h"
+
+namespace {
+
+int g_readings = 0;
+// Each frame reads the clock once: 16 ms more every time.
+int CountingMilliseconds() {
+    return 16 * ++g_readings;
+}
+
+HWND OpenSaverWindow() {
+    static bool registered = false;
+    if (!registered) {
+        WNDCLASSA wc = {};
+        wc.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_OWNDC;
+        wc.lpfnWndProc = HostWindowProc;
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.lpszClassName = "RippleFieldHooksTest";
+        RegisterClassA(&wc);
+        registered = true;
+    }
+    return CreateWindowExA(0, "RippleFieldHooksTest", "Screen Saver", WS_POPUP, 0, 0, 200, 150,
+                           nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+}
+
+void DrainQueue() {
+    MSG m;
+    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+    }
+}
+
+class SaverHooks : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ResetHostState();
+        ResetModelState();
+        g_model.readMilliseconds = CountingMilliseconds;
+        g_readings = 0;
+        g_host.instance = GetModuleHandleA(nullptr);
+        g_host.isPreview = 1; // input here must not close the window under test
+    }
+    void TearDown() override { DrainQueue(); }
+};
+
+} // namespace
+
+TEST_F(SaverHooks, CreationMakesTheContextAndAppliesTheScene) {
+    HWND hwnd = OpenSaverWindow();
+    ASSERT_NE(hwnd, nullptr);
+    EXPECT_NE(wglGetCurrentContext(), nullptr);
+    EXPECT_EQ(g_model.scene.viewWidth, 200);
+    EXPECT_EQ(g_model.scene.viewHeight, 150);
+    EXPECT_EQ(g_model.bank.chase[0], 1); // the bank was randomised
+    EXPECT_TRUE(glIsEnabled(GL_CULL_FACE));
+    DestroyWindow(hwnd);
+}
+
+TEST_F(SaverHooks, EveryTimerMessageDrawsOneFrame) {
+    HWND hwnd = OpenSaverWindow();
+    SendMessageA(hwnd, WM_TIMER, 1, 0);
+    SendMessageA(hwnd, WM_TIMER, 2, 0); // any identifier
+    SendMessageA(hwnd, WM_TIMER, 0x4711, 0);
+    EXPECT_EQ(g_readings, 3);
+    EXPECT_NEAR(g_model.clock.time, 0.048, 1e-12);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    DestroyWindow(hwnd);
+}
+
+TEST_F(SaverHooks, TheFrameTimerRunsUntilDestruction) {
+    HWND hwnd = OpenSaverWindow();
+    const DWORD until = GetTickCount() + 400;
+    MSG m;
+    // One message at a time: a slow frame finds the next timer message already due.
+    while (GetTickCount() < until) {
+        if (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+            DispatchMessageA(&m);
+        } else {
+            Sleep(1);
+        }
+    }
+    EXPECT_GE(g_readings, 5); // the 5 ms timer, at the system's timer resolution
+    const HGLRC context = wglGetCurrentContext();
+    ASSERT_NE(context, nullptr);
+
+    DestroyWindow(hwnd);
+    EXPECT_EQ(wglGetCurrentContext(), nullptr);
+    EXPECT_FALSE(wglDeleteContext(context)); // already released
+    EXPECT_TRUE(PeekMessageA(&m, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    const int frames = g_readings;
+    Sleep(50);
+    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+        DispatchMessageA(&m);
+    }
+    EXPECT_EQ(g_readings, frames); // no timer left behind
+}
+
+namespace {
+
+// A dialog with no controls, built in memory: the hook's answers do not depend on the template.
+struct alignas(4) EmptyDialog {
+    DLGTEMPLATE header;
+    WORD menu, windowClass, title;
+};
+
+WORD g_button;
+
+BOOL CALLBACK PressButtonOn(HWND window, LPARAM) {
+    PostMessageA(window, WM_COMMAND, MAKEWPARAM(g_button, BN_CLICKED), 0);
+    return FALSE; // the dialog is the thread's only window
+}
+
+// Presses the button once the dialog's modal loop runs.
+void CALLBACK PressButton(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    EnumThreadWindows(GetCurrentThreadId(), PressButtonOn, 0);
+}
+
+INT_PTR RunDialogPressing(WORD button) {
+    EmptyDialog dialog = {{WS_POPUP | WS_CAPTION | DS_MODALFRAME, 0, 0, 0, 0, 120, 60}, 0, 0, 0};
+    g_button = button;
+    SetTimer(nullptr, 0, 50, PressButton);
+    return DialogBoxIndirectParamA(GetModuleHandleA(nullptr), &dialog.header, nullptr,
+                                   SaverConfigureDialogProc, 0);
+}
+
+} // namespace
+
+TEST(ConfigureDialog, OkGivesOneAndCancelZero) {
+    EXPECT_TRUE(SaverRegisterDialogClasses(GetModuleHandleA(nullptr)));
+    EXPECT_EQ(RunDialogPressing(IDOK), 1);
+    EXPECT_EQ(RunDialogPressing(IDCANCEL), 0);
+    EXPECT_FALSE(SaverConfigureDialogProc(nullptr, WM_INITDIALOG, 0, 0));
+    EXPECT_FALSE(SaverConfigureDialogProc(nullptr, WM_COMMAND, MAKEWPARAM(1001, 0), 0));
+}
