@@ -14,10 +14,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 # No toolchain DLL is needed at run time. CRT_fp8.o starts the x87 unit rounding to double
 # precision, as on a Windows that started the program itself: the model's arithmetic is defined in
 # doubles, and 80-bit intermediates would move band edges by a pixel.
-# Large-address-aware: the full 4 GB on 64-bit Windows, and room for Mesa's LLVM when Wine runs
-# under an emulator that takes part of the low address space.
-set(CMAKE_EXE_LINKER_FLAGS_INIT
-    "-static -Wl,--large-address-aware ${CMAKE_FIND_ROOT_PATH}/lib/CRT_fp8.o")
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static ${CMAKE_FIND_ROOT_PATH}/lib/CRT_fp8.o")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
 
 # Test programs run under Wine with the build tree's own prefix.
