@@ -1,7 +1,9 @@
-// The password module end to end: programs that see Windows 98, with stand-in verifiers beside.
+// Programs run on their own: the password module on Windows 98 with stand-in verifiers beside, and
+// the fault guard.
 #include <gtest/gtest.h>
 
 #include "process_support.h"
+#include "shell/host_main.h"
 
 namespace {
 
@@ -24,4 +26,10 @@ TEST(PasswordModuleOnWindows98, BindsAndReleasesTheVerifier) {
 
 TEST(PasswordModuleOnWindows98, FreesAModuleWithoutTheEntry) {
     EXPECT_EQ(RunAsWindows98("win98-noentry", "win98_noentry_child.exe"), 0u);
+}
+
+TEST(FaultGuard, AFaultLeftToTheSaverEndsWithItsOwnCode) {
+    DWORD code = 0;
+    ASSERT_TRUE(RunProgram(ProgramFolder() + "fault_child.exe", 120000, &code));
+    EXPECT_EQ(code, static_cast<DWORD>(kFaultExitCode));
 }
