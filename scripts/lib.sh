@@ -93,7 +93,7 @@ start_wine_session() {
 }
 
 stop_xvfb() {
-    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
     WINEPREFIX="$WINEPREFIX_DIR" wineserver -k >/dev/null 2>&1
+    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
     XVFB_PID=
 }
