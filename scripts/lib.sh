@@ -17,19 +17,36 @@ missing_packages() {
     done
 }
 
-# Installs what is missing, with one apt-get update at most.
+APT_UPDATED=
+apt_update() {
+    [ -n "$APT_UPDATED" ] && return 0
+    apt-get update -qq && APT_UPDATED=1
+}
+
+apt_install() {
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$@" >/dev/null
+}
+
+# Installs what is missing. 32-bit programs must be able to run before 32-bit Wine is installed,
+# whose set-up runs some of them.
 install_packages() {
-    missing=$(missing_packages $NATIVE_PACKAGES $WINDOWS_PACKAGES)
     # 32-bit Wine needs the i386 architecture before its packages can even be looked up.
     if ! dpkg --print-foreign-architectures | grep -qx i386; then
         dpkg --add-architecture i386
+        APT_UPDATED=
     fi
+    missing=$(missing_packages $NATIVE_PACKAGES $WINDOWS_PACKAGES)
+    if [ -n "$missing" ]; then
+        log "installing: $missing"
+        apt_update || return 1
+    fi
+    if [ ! -e /lib/ld-linux.so.2 ]; then
+        apt_update && apt_install libc6:i386 || return 1
+    fi
+    enable_i386_programs || { log "cannot run 32-bit programs"; return 1; }
     [ -z "$missing" ] && return 0
-    log "installing: $missing"
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq
     # shellcheck disable=SC2086
-    apt-get install -y -qq --no-install-recommends $missing >/dev/null
+    apt_install $missing
 }
 
 # The 32-bit Wine is an i386 Linux program. A kernel built without 32-bit support runs it through
@@ -41,13 +58,14 @@ enable_i386_programs() {
     fi
     if ! qemu-i386 --version 2>/dev/null | grep -q 'version \(1[0-9]\|[2-9][0-9]\)\.'; then
         log "installing qemu's user-mode emulator from bookworm-backports"
-        list=/etc/apt/sources.list.d/bookworm-backports.sources
         if ! grep -qs bookworm-backports /etc/apt/sources.list /etc/apt/sources.list.d/*; then
             printf '%s\n' 'Types: deb' 'URIs: http://deb.debian.org/debian' \
                 'Suites: bookworm-backports' 'Components: main' \
-                'Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg' >"$list"
+                'Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg' \
+                >/etc/apt/sources.list.d/bookworm-backports.sources
+            APT_UPDATED=
         fi
-        apt-get update -qq
+        apt_update || return 1
         DEBIAN_FRONTEND=noninteractive apt-get install -y -qq -t bookworm-backports qemu-user \
             >/dev/null || return 1
     fi
