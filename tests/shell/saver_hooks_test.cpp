@@ -76,17 +76,18 @@ TEST_F(SaverHooks, EveryTimerMessageDrawsOneFrame) {
 
 TEST_F(SaverHooks, TheFrameTimerRunsUntilDestruction) {
     HWND hwnd = OpenSaverWindow();
-    const DWORD until = GetTickCount() + 400;
+    // Frames come from the window's own timer alone; the deadline only bounds a broken run.
+    const DWORD until = GetTickCount() + 60000;
     MSG m;
     // One message at a time: a slow frame finds the next timer message already due.
-    while (GetTickCount() < until) {
+    while (g_readings < 3 && GetTickCount() < until) {
         if (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
             DispatchMessageA(&m);
         } else {
             Sleep(1);
         }
     }
-    EXPECT_GE(g_readings, 5); // the 5 ms timer, at the system's timer resolution
+    EXPECT_GE(g_readings, 3);
     const HGLRC context = wglGetCurrentContext();
     ASSERT_NE(context, nullptr);
 
