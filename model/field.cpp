@@ -1,8 +1,21 @@
-// field.cpp -- the interference field of the ripple sources and its colour ramp.
+// field.cpp -- the interference field of the ripple sources, its colour ramp, the walk over the
+// cells and the choice of the path that shades their rows.
 #include "model/field.h"
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <vector>
+
+#include "model/field_kernel.h"
+
+namespace {
+using RowShader = void (*)(const FieldFrame& frame, int y, const int* edges, int columns,
+                           float* rgb);
+RowShader g_shadeRow = nullptr; // none until the first walk picks a path
+FieldPath g_fieldPath = FieldPath::kPlain;
+} // namespace
 
 void PrepareFieldFrame(FieldFrame* frame) {
     const SceneParams& s = g_model.scene;
@@ -66,6 +79,8 @@ static int NextEdge(int at, double cellSize) {
 }
 
 void WalkField(const FieldFrame& frame, FieldRowSink sink, void* context) {
+    ActiveFieldPath(); // picks the path on first use
+    const RowShader shadeRow = g_shadeRow;
     // Grown once to the widest view and then reused, so a frame allocates nothing.
     static std::vector<int> edges;
     static std::vector<float> rgb;
@@ -92,8 +107,87 @@ void WalkField(const FieldFrame& frame, FieldRowSink sink, void* context) {
         if (y2 <= y) {
             break;
         }
-        ShadeFieldRow(frame, y, edges.data(), columns, rgb.data());
+        shadeRow(frame, y, edges.data(), columns, rgb.data());
         sink(FieldRow{y, y2, columns, edges.data(), rgb.data()}, context);
         y = y2;
     }
+}
+
+const char* FieldPathName(FieldPath path) {
+    switch (path) {
+    case FieldPath::kSse2:
+        return "sse2";
+    case FieldPath::kAvx2:
+        return "avx2";
+    case FieldPath::kPlain:
+        break;
+    }
+    return "plain";
+}
+
+// libgcc's test for AVX2 and FMA also checks that the operating system saves the wide registers.
+bool CpuHasFieldPath(FieldPath path) {
+    __builtin_cpu_init();
+    switch (path) {
+    case FieldPath::kSse2:
+        return __builtin_cpu_supports("sse2");
+    case FieldPath::kAvx2:
+        return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+    case FieldPath::kPlain:
+        break;
+    }
+    return true;
+}
+
+FieldPath PickFieldPath(const char* request, bool hasSse2, bool hasAvx2) {
+    const FieldPath best = hasAvx2   ? FieldPath::kAvx2
+                           : hasSse2 ? FieldPath::kSse2
+                                     : FieldPath::kPlain;
+    if (request == nullptr || request[0] == '\0') {
+        return best;
+    }
+    for (const FieldPath path : {FieldPath::kPlain, FieldPath::kSse2, FieldPath::kAvx2}) {
+        if (std::strcmp(request, FieldPathName(path)) != 0) {
+            continue;
+        }
+        if (path == FieldPath::kPlain || (path == FieldPath::kSse2 && hasSse2) ||
+            (path == FieldPath::kAvx2 && hasAvx2)) {
+            return path;
+        }
+        std::fprintf(stderr, "RIPPLEFIELD_FIELD=%s: this CPU cannot run it, using %s\n", request,
+                     FieldPathName(best));
+        return best;
+    }
+    std::fprintf(stderr, "RIPPLEFIELD_FIELD=%s is not plain, sse2 or avx2: using %s\n", request,
+                 FieldPathName(best));
+    return best;
+}
+
+FieldPath SelectFieldPath(FieldPath path) {
+    if (!CpuHasFieldPath(path)) {
+        path = PickFieldPath(nullptr, CpuHasFieldPath(FieldPath::kSse2),
+                             CpuHasFieldPath(FieldPath::kAvx2));
+    }
+    switch (path) {
+    case FieldPath::kSse2:
+        g_shadeRow = ShadeFieldRowSse2;
+        break;
+    case FieldPath::kAvx2:
+        g_shadeRow = ShadeFieldRowAvx2;
+        break;
+    case FieldPath::kPlain:
+        g_shadeRow = ShadeFieldRow;
+        break;
+    }
+    g_fieldPath = path;
+    return path;
+}
+
+FieldPath ActiveFieldPath() {
+    if (g_shadeRow == nullptr) {
+        SelectFieldPath(PickFieldPath(std::getenv("RIPPLEFIELD_FIELD"),
+                                      CpuHasFieldPath(FieldPath::kSse2),
+                                      CpuHasFieldPath(FieldPath::kAvx2)));
+    }
+    return g_fieldPath;
 }

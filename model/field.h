@@ -37,5 +37,21 @@ double FieldValue(const FieldFrame& frame, double fx, double fy);
 CellColor ShadeCell(double v);
 // Colours of one row of cells at height y, one per column edge but the last.
 void ShadeFieldRow(const FieldFrame& frame, int y, const int* edges, int columns, float* rgb);
-// Hands every row to the sink, bottom to top; each row's cells run left to right.
+// Hands every row to the sink, bottom to top; each row's cells run left to right. The rows are
+// shaded by the active path.
 void WalkField(const FieldFrame& frame, FieldRowSink sink, void* context);
+
+// The ways to shade a row: the plain reference (ShadeFieldRow) and the vector kernels, which give
+// the same colours but for a rare last-bit difference of their own sine.
+enum class FieldPath { kPlain, kSse2, kAvx2 };
+
+const char* FieldPathName(FieldPath path);
+bool CpuHasFieldPath(FieldPath path);
+// The path that a request names ("plain", "sse2" or "avx2"; null or empty for none) on a CPU with
+// the given features. No request gives the fastest path; a path the CPU lacks, or a name that is
+// none of these, gives the fastest one it has, with one line on stderr.
+FieldPath PickFieldPath(const char* request, bool hasSse2, bool hasAvx2);
+// Makes WalkField use a path, or the fastest this CPU has if it lacks it; returns the one in use.
+FieldPath SelectFieldPath(FieldPath path);
+// The path in use; on first use picked from RIPPLEFIELD_FIELD and this CPU's features.
+FieldPath ActiveFieldPath();

@@ -1,0 +1,22 @@
+// field_kernel_avx2.cpp -- the vector field kernel built for AVX2 with FMA: four doubles a vector.
+#include "model/field_kernel.h"
+
+#include <cstdint>
+
+// Every function from here on carries the target; the dispatch calls them only on a CPU that has
+// it (and an operating system that saves the wide registers).
+#pragma GCC push_options
+#pragma GCC target("avx2,fma,fpmath=sse")
+
+#define FIELD_KERNEL_FMA 1
+#include "model/field_kernel_body.h"
+
+void ShadeFieldRowAvx2(const FieldFrame& frame, int y, const int* edges, int columns, float* rgb) {
+    ShadeRowByVectors(frame, y, edges, columns, rgb);
+}
+
+void KernelSinAvx2(const double* x, double* out, int n) {
+    SinOfEach(x, out, n);
+}
+
+#pragma GCC pop_options

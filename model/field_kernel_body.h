@@ -1,0 +1,126 @@
+// field_kernel_body.h -- the one source of the vector field kernel, included once per variant
+// (field_kernel_sse2.cpp, field_kernel_avx2.cpp) under that variant's target and with
+// FIELD_KERNEL_FMA set. No include guard: each variant compiles its own copy.
+//
+// The loops are written so that the compiler vectorises them over the columns of a row. Each cell
+// gets the same operations, in the same order, as ShadeFieldRow, except that the sine is the
+// kernel's own: a range reduction and a minimax polynomial instead of a library call. Nothing
+// here may have external linkage or come from a shared header: the linker could hand a copy built
+// for SSE to x87 callers.
+
+namespace {
+
+// Columns per pass: the pass's buffers stay in the first-level cache.
+constexpr int kChunk = 256;
+
+// pi as two pieces of 33 significant bits: k times either is exact for |k| below 2^20, so x - k pi
+// loses nothing to cancellation. What the pieces leave out of pi (4e-21) moves the result by k
+// times that, under 2e-19 for |x| up to 100.
+constexpr double kPiA = 0x1.921fb544p+1;
+constexpr double kPiB = 0x1.0b4611a6p-33;
+constexpr double kInvPi = 0x1.45f306dc9c883p-2;
+// Adding and subtracting 1.5 * 2^52 rounds to the nearest integer and leaves that integer in the
+// low bits of the sum (for |values| below 2^51).
+constexpr double kRoundingShift = 0x1.8p52;
+
+// sin r = r + r^3 (S3 + S5 r^2 + ... + S17 r^14) on [-pi/2, pi/2], minimax in relative error
+// (4e-19 before rounding); derived by field_kernel_sin.py.
+constexpr double kS3 = -0.16666666666666666;
+constexpr double kS5 = 0.00833333333333328;
+constexpr double kS7 = -0.00019841269841234385;
+constexpr double kS9 = 2.755731921480692e-06;
+constexpr double kS11 = -2.5052107167132094e-08;
+constexpr double kS13 = 1.6058952933689876e-10;
+constexpr double kS15 = -7.64330394830056e-13;
+constexpr double kS17 = 2.724196114580309e-15;
+
+#if FIELD_KERNEL_FMA
+double MulAdd(double a, double b, double c) {
+    return __builtin_fma(a, b, c);
+}
+#else
+double MulAdd(double a, double b, double c) {
+    return a * b + c;
+}
+#endif
+
+// sin x for |x| up to a few thousand; the field's arguments stay within +-50. Always inlined:
+// a call inside a loop keeps the loop from being vectorised.
+__attribute__((always_inline)) inline double KernelSin(double x) {
+    const double shifted = MulAdd(x, kInvPi, kRoundingShift);
+    const double k = shifted - kRoundingShift; // x / pi rounded to an integer
+    // The products are exact, so fused or not this is the same r, in [-pi/2, pi/2].
+    const double r = MulAdd(-k, kPiB, MulAdd(-k, kPiA, x));
+    const double z = r * r;
+    double p = kS17;
+    p = MulAdd(p, z, kS15);
+    p = MulAdd(p, z, kS13);
+    p = MulAdd(p, z, kS11);
+    p = MulAdd(p, z, kS9);
+    p = MulAdd(p, z, kS7);
+    p = MulAdd(p, z, kS5);
+    p = MulAdd(p, z, kS3);
+    const double s = MulAdd(r * z, p, r);
+    // sin x = (-1)^k sin r: the lowest bit of the shifted sum is k's parity; move it to the sign.
+    const uint64_t flip = __builtin_bit_cast(uint64_t, shifted) << 63;
+    return __builtin_bit_cast(double, __builtin_bit_cast(uint64_t, s) ^ flip);
+}
+
+void SinOfEach(const double* x, double* out, int n) {
+    for (int i = 0; i < n; ++i) {
+        out[i] = KernelSin(x[i]);
+    }
+}
+
+// Adds every blob's ripple to the sums of n columns at field coordinates fx.
+void AddRipples(const FieldFrame& frame, const double* dy2, const double* fx, double* sum, int n) {
+    const double freq = frame.freq;
+    for (int j = 0; j < frame.blobCount; ++j) {
+        const double cx = frame.blob[4 * j];
+        const double dyy = dy2[j];
+        const double multiplier = frame.blob[4 * j + 2];
+        const double offset = frame.blob[4 * j + 3];
+        for (int i = 0; i < n; ++i) {
+            const double dx = fx[i] - cx;
+            const double d = __builtin_sqrt(dx * dx + dyy);
+            sum[i] = sum[i] + KernelSin(d * freq * multiplier + offset);
+        }
+    }
+}
+
+// ShadeCell over n sums, written as floats. |v - 0.5| and |0.5 - v| are the same number, so both
+// branches of the ramp share one square root and differ only in their caps.
+void ShadeSums(const FieldFrame& frame, const double* sum, int n, float* rgb) {
+    const double count = frame.blobCount;
+    for (int i = 0; i < n; ++i) {
+        const double v = sum[i] / count * 0.5 + 0.5;
+        const double s = __builtin_sqrt(__builtin_fabs(v - 0.5) * 2.0);
+        const bool upper = v > 0.5;
+        rgb[3 * i + 0] = static_cast<float>((1.0 - s) * 0.4 + s);
+        rgb[3 * i + 1] = static_cast<float>(s * (upper ? 0.82 : 0.78));
+        rgb[3 * i + 2] = static_cast<float>(s * (upper ? 0.78 : 0.74));
+    }
+}
+
+// The row's vertical distances are formed once; the columns go through in chunks.
+void ShadeRowByVectors(const FieldFrame& frame, int y, const int* edges, int columns, float* rgb) {
+    const double fy = y * frame.rowScale;
+    double dy2[kMaxBlobs];
+    for (int j = 0; j < frame.blobCount; ++j) {
+        const double dy = fy - frame.blob[4 * j + 1];
+        dy2[j] = dy * dy;
+    }
+    for (int first = 0; first < columns; first += kChunk) {
+        const int n = columns - first < kChunk ? columns - first : kChunk;
+        double fx[kChunk];
+        double sum[kChunk];
+        for (int i = 0; i < n; ++i) {
+            fx[i] = edges[first + i] * frame.invWidth;
+            sum[i] = 0.0;
+        }
+        AddRipples(frame, dy2, fx, sum, n);
+        ShadeSums(frame, sum, n, rgb + 3 * first);
+    }
+}
+
+} // namespace

@@ -1,0 +1,217 @@
+// The vector field kernels: their sine, the choice of path, and whole frames against the plain
+// path.
+#include "model_fixture.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "model/field.h"
+#include "model/field_kernel.h"
+
+namespace {
+
+struct Kernel {
+    FieldPath path;
+    void (*sinOfEach)(const double* x, double* out, int n);
+};
+
+const Kernel kKernels[] = {{FieldPath::kSse2, KernelSinSse2}, {FieldPath::kAvx2, KernelSinAvx2}};
+
+// An even grid over +-100, and the doubles next to every multiple of pi/2 in that range.
+std::vector<double> SineArguments() {
+    std::vector<double> x;
+    const int steps = 400000;
+    for (int i = 0; i <= steps; ++i) {
+        x.push_back(-100.0 + 200.0 * i / steps + 1e-7 * (i % 13));
+    }
+    for (int m = -63; m <= 63; ++m) {
+        const double centre = m * 1.5707963267948966;
+        double below = centre;
+        double above = centre;
+        x.push_back(centre);
+        for (int step = 0; step < 8; ++step) {
+            below = std::nextafter(below, -200.0);
+            above = std::nextafter(above, 200.0);
+            x.push_back(below);
+            x.push_back(above);
+        }
+    }
+    return x;
+}
+
+struct Cell {
+    int x, y, x2, y2;
+    float rgb[3];
+};
+
+void CollectRow(const FieldRow& row, void* context) {
+    auto* cells = static_cast<std::vector<Cell>*>(context);
+    for (int i = 0; i < row.columns; ++i) {
+        const float* c = row.rgb + 3 * i;
+        cells->push_back(Cell{row.edges[i], row.y, row.edges[i + 1], row.y2, {c[0], c[1], c[2]}});
+    }
+}
+
+std::vector<Cell> WalkWith(FieldPath path) {
+    EXPECT_EQ(SelectFieldPath(path), path);
+    FieldFrame frame;
+    PrepareFieldFrame(&frame);
+    std::vector<Cell> cells;
+    WalkField(frame, CollectRow, &cells);
+    return cells;
+}
+
+// Leaves the path as it found it: the other tests walk with the path in use.
+class FieldKernelTest : public ModelTest {
+  protected:
+    void SetUp() override {
+        ModelTest::SetUp();
+        saved_ = ActiveFieldPath();
+    }
+    void TearDown() override { SelectFieldPath(saved_); }
+    FieldPath saved_ = FieldPath::kPlain;
+};
+
+} // namespace
+
+TEST_F(FieldKernelTest, SineMatchesTheLibraryOverTheFieldsRange) {
+    const std::vector<double> x = SineArguments();
+    const int n = static_cast<int>(x.size());
+    std::vector<double> negated(x.size());
+    for (size_t i = 0; i < x.size(); ++i) {
+        negated[i] = -x[i];
+    }
+    for (const Kernel& kernel : kKernels) {
+        if (!CpuHasFieldPath(kernel.path)) {
+            std::printf("this CPU cannot run %s\n", FieldPathName(kernel.path));
+            continue;
+        }
+        std::vector<double> s(x.size());
+        std::vector<double> sNegated(x.size());
+        kernel.sinOfEach(x.data(), s.data(), n);
+        kernel.sinOfEach(negated.data(), sNegated.data(), n);
+        double worst = 0.0;
+        double worstAt = 0.0;
+        for (int i = 0; i < n; ++i) {
+            const double error = std::fabs(s[i] - std::sin(x[i]));
+            if (error > worst) {
+                worst = error;
+                worstAt = x[i];
+            }
+            ASSERT_EQ(sNegated[i], -s[i])
+                << FieldPathName(kernel.path) << " is not odd at " << x[i];
+        }
+        std::printf("%s: worst error %.3g at %.17g\n", FieldPathName(kernel.path), worst, worstAt);
+        EXPECT_LE(worst, 4e-16) << FieldPathName(kernel.path) << " at " << worstAt;
+        // Tiny arguments come back unchanged: their sines round to them.
+        const double exact[] = {0.0, 1e-300, -3e-200, 1e-9};
+        double out[4];
+        kernel.sinOfEach(exact, out, 4);
+        EXPECT_EQ(out[0], 0.0);
+        EXPECT_EQ(out[1], 1e-300);
+        EXPECT_EQ(out[2], -3e-200);
+        EXPECT_EQ(out[3], 1e-9);
+    }
+}
+
+TEST_F(FieldKernelTest, EveryPathDrawsThePlainPicture) {
+    struct View {
+        int width, height;
+        double letterbox;
+    };
+    // Wide enough for several passes of columns, narrow enough for a partial vector, letterboxed.
+    const View views[] = {{1920, 1080, 0.0}, {1000, 600, 0.07}, {640, 480, 0.15},
+                          {333, 77, 0.0311}, {7, 5, 0.0},       {1, 1, 0.0}};
+    const uint32_t seeds[] = {1u, 20240605u};
+    for (const Kernel& kernel : kKernels) {
+        if (!CpuHasFieldPath(kernel.path)) {
+            std::printf("this CPU cannot run %s\n", FieldPathName(kernel.path));
+            continue;
+        }
+        long channels = 0;
+        long nextFloat = 0;
+        for (const uint32_t seed : seeds) {
+            SeedRandom(seed);
+            ResetScene();
+            for (const View& view : views) {
+                g_model.scene.viewWidth = view.width;
+                g_model.scene.viewHeight = view.height;
+                g_model.scene.letterbox = view.letterbox;
+                const std::vector<Cell> plain = WalkWith(FieldPath::kPlain);
+                const std::vector<Cell> vector = WalkWith(kernel.path);
+                ASSERT_FALSE(plain.empty());
+                ASSERT_EQ(vector.size(), plain.size()) << view.width << "x" << view.height;
+                for (size_t i = 0; i < plain.size(); ++i) {
+                    const Cell& p = plain[i];
+                    const Cell& v = vector[i];
+                    ASSERT_TRUE(v.x == p.x && v.y == p.y && v.x2 == p.x2 && v.y2 == p.y2)
+                        << "cell " << i << " of " << view.width << "x" << view.height;
+                    for (int k = 0; k < 3; ++k) {
+                        ++channels;
+                        if (v.rgb[k] != p.rgb[k]) {
+                            ASSERT_TRUE(SameColor(v.rgb[k], p.rgb[k]))
+                                << FieldPathName(kernel.path) << " cell " << i << " channel " << k;
+                            ++nextFloat;
+                        }
+                    }
+                }
+            }
+        }
+        std::printf("%s: %ld of %ld channels one float step off\n", FieldPathName(kernel.path),
+                    nextFloat, channels);
+        EXPECT_LT(nextFloat * 100000, channels) << FieldPathName(kernel.path);
+    }
+}
+
+TEST_F(FieldKernelTest, DispatchPicksAVectorPath) {
+    const bool sse2 = CpuHasFieldPath(FieldPath::kSse2);
+    const bool avx2 = CpuHasFieldPath(FieldPath::kAvx2);
+    const FieldPath picked = PickFieldPath(std::getenv("RIPPLEFIELD_FIELD"), sse2, avx2);
+    std::printf("CPU: sse2 %d, avx2+fma %d; the dispatch picks %s\n", sse2, avx2,
+                FieldPathName(picked));
+#if defined(__x86_64__)
+    EXPECT_TRUE(sse2); // every 64-bit x86 CPU has it
+#endif
+    if (!sse2) {
+        GTEST_SKIP() << "a CPU without SSE2 keeps the plain path";
+    }
+    if (std::getenv("RIPPLEFIELD_FIELD") == nullptr) {
+        EXPECT_EQ(picked, avx2 ? FieldPath::kAvx2 : FieldPath::kSse2);
+    }
+    EXPECT_EQ(SelectFieldPath(FieldPath::kAvx2), avx2 ? FieldPath::kAvx2 : FieldPath::kSse2);
+    EXPECT_EQ(ActiveFieldPath(), avx2 ? FieldPath::kAvx2 : FieldPath::kSse2);
+    EXPECT_EQ(SelectFieldPath(FieldPath::kPlain), FieldPath::kPlain);
+    EXPECT_EQ(ActiveFieldPath(), FieldPath::kPlain);
+}
+
+TEST_F(FieldKernelTest, RequestsFallBackToTheFastestPathTheCpuHas) {
+    // No request: the fastest path.
+    EXPECT_EQ(PickFieldPath(nullptr, false, false), FieldPath::kPlain);
+    EXPECT_EQ(PickFieldPath(nullptr, true, false), FieldPath::kSse2);
+    EXPECT_EQ(PickFieldPath("", true, true), FieldPath::kAvx2);
+    // A path the CPU has.
+    EXPECT_EQ(PickFieldPath("plain", true, true), FieldPath::kPlain);
+    EXPECT_EQ(PickFieldPath("sse2", true, true), FieldPath::kSse2);
+    EXPECT_EQ(PickFieldPath("avx2", true, true), FieldPath::kAvx2);
+    // A path it lacks, or an unknown name: the fastest, and one line on stderr that says so.
+    const struct {
+        const char* request;
+        bool sse2, avx2;
+        FieldPath expected;
+    } fallbacks[] = {{"avx2", true, false, FieldPath::kSse2},
+                     {"avx2", false, false, FieldPath::kPlain},
+                     {"sse2", false, false, FieldPath::kPlain},
+                     {"AVX2", true, true, FieldPath::kAvx2},
+                     {"fast", true, false, FieldPath::kSse2}};
+    for (const auto& f : fallbacks) {
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(PickFieldPath(f.request, f.sse2, f.avx2), f.expected) << f.request;
+        const std::string said = ::testing::internal::GetCapturedStderr();
+        EXPECT_NE(said.find(f.request), std::string::npos) << said;
+        EXPECT_NE(said.find(FieldPathName(f.expected)), std::string::npos) << said;
+        EXPECT_EQ(said.find('\n'), said.size() - 1) << said;
+    }
+}

@@ -1,0 +1,105 @@
+// Batched and immediate submission on a headless context: the same quads, colours, order and
+// pixels, and the choice between them.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "model/scene.h"
+#include "render/frame.h"
+#include "render/gl.h"
+#include "render/gl_context.h"
+
+namespace {
+
+class SubmitTest : public ::testing::Test {
+  protected:
+    void Open(int width, int height) {
+        view_ = HeadlessView{width, height};
+        context_ = CreateGLContext(&view_);
+        ASSERT_NE(context_.render, nullptr) << "no headless OpenGL context";
+        ResetModelState();
+        SeedRandom(777);
+        InitGLState(width, height);
+    }
+    void SetUp() override { saved_ = ActiveSubmitMode(); }
+    void TearDown() override {
+        SelectSubmitMode(saved_);
+        if (context_.render != nullptr) {
+            DestroyGLContext(&view_, context_.device, context_.render);
+        }
+    }
+    // One field with the band at the given letterbox, drawn in a mode.
+    void Draw(SubmitMode mode, double letterbox) {
+        SceneParams& s = g_model.scene;
+        s.letterbox = letterbox;
+        SetBandViewport(s.viewWidth, s.viewHeight, letterbox);
+        SetBandOrtho(s.viewWidth, s.viewHeight, letterbox);
+        ClearFrame();
+        SelectSubmitMode(mode);
+        DrawField();
+    }
+    // What GL made of the drawing: every vertex in order, with its window position and colour.
+    std::vector<GLfloat> Feedback(SubmitMode mode, double letterbox) {
+        std::vector<GLfloat> buffer(1 << 20);
+        glFeedbackBuffer(static_cast<GLsizei>(buffer.size()), GL_3D_COLOR, buffer.data());
+        glRenderMode(GL_FEEDBACK);
+        Draw(mode, letterbox);
+        const GLint used = glRenderMode(GL_RENDER);
+        EXPECT_GT(used, 0) << "feedback buffer empty or overflowed";
+        buffer.resize(used > 0 ? used : 0);
+        return buffer;
+    }
+    std::vector<unsigned char> Pixels(SubmitMode mode, double letterbox) {
+        Draw(mode, letterbox);
+        std::vector<unsigned char> pixels(4 * view_.width * view_.height);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadPixels(0, 0, view_.width, view_.height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+        return pixels;
+    }
+    HeadlessView view_{};
+    GLContext context_{};
+    SubmitMode saved_ = SubmitMode::kBatched;
+};
+
+} // namespace
+
+TEST_F(SubmitTest, BatchedGivesGLTheSameVerticesInTheSameOrder) {
+    Open(480, 330); // more cells than one draw of the batch takes
+    for (const double letterbox : {0.0, 0.09}) {
+        const std::vector<GLfloat> immediate = Feedback(SubmitMode::kImmediate, letterbox);
+        const std::vector<GLfloat> batched = Feedback(SubmitMode::kBatched, letterbox);
+        // 80 by at least 45 cells, each reported as one or more polygons of 7 values a vertex.
+        EXPECT_GT(immediate.size(), 80u * 45u * 4u * 7u);
+        EXPECT_TRUE(immediate == batched) << "letterbox " << letterbox;
+    }
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST_F(SubmitTest, BatchedDrawsTheSamePixelsAsTheBandMoves) {
+    Open(640, 360);
+    // Rows change between these, so the batch's cached corners must follow; then they stay.
+    for (const double letterbox : {0.0, 0.15, 0.15, 0.0423, 0.0}) {
+        const std::vector<unsigned char> batched = Pixels(SubmitMode::kBatched, letterbox);
+        const std::vector<unsigned char> immediate = Pixels(SubmitMode::kImmediate, letterbox);
+        EXPECT_TRUE(batched == immediate) << "letterbox " << letterbox;
+    }
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    // An empty band (its projection is empty too, which GL refuses) draws nothing in either mode.
+    const std::vector<unsigned char> empty = Pixels(SubmitMode::kBatched, 0.5);
+    EXPECT_TRUE(empty == Pixels(SubmitMode::kImmediate, 0.5));
+}
+
+TEST_F(SubmitTest, RequestsNameAModeOrGetBatched) {
+    EXPECT_EQ(PickSubmitMode(nullptr), SubmitMode::kBatched);
+    EXPECT_EQ(PickSubmitMode(""), SubmitMode::kBatched);
+    EXPECT_EQ(PickSubmitMode("immediate"), SubmitMode::kImmediate);
+    EXPECT_EQ(PickSubmitMode("batched"), SubmitMode::kBatched);
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(PickSubmitMode("vbo"), SubmitMode::kBatched);
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("vbo"), std::string::npos) << said;
+    EXPECT_EQ(said.find('\n'), said.size() - 1) << said;
+    SelectSubmitMode(SubmitMode::kImmediate);
+    EXPECT_EQ(ActiveSubmitMode(), SubmitMode::kImmediate);
+}
