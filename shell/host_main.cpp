@@ -1,6 +1,7 @@
 // host_main.cpp -- the host's start-up: command line, platform, mode, fault guard, exit code.
 #include "shell/host_main.h"
 
+#include "model/field.h"
 #include "shell/host_state.h"
 #include "shell/saver_hooks.h"
 #include "shell/saver_window.h"
@@ -137,12 +138,25 @@ static int RunMode(void* argument) {
     }
 }
 
+// Windows 95 and NT 4 do not keep the SSE registers across task switches, whatever the processor
+// has, so the vector field paths wait for the system's word that they are safe.
+static bool SystemKeepsSseRegisters() {
+    typedef BOOL(WINAPI * IsProcessorFeaturePresentProc)(DWORD feature);
+    const IsProcessorFeaturePresentProc present =
+        reinterpret_cast<IsProcessorFeaturePresentProc>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleA("KERNEL32.DLL"), "IsProcessorFeaturePresent")));
+    return present != nullptr && present(PF_XMMI64_INSTRUCTIONS_AVAILABLE);
+}
+
 int SaverMain(HINSTANCE instance, HINSTANCE, char* commandLine, int) {
     g_host.instance = instance;
     OSVERSIONINFOA version = {};
     version.dwOSVersionInfoSize = sizeof version; // 148
     g_host.isWin9x =
         GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS ? 1 : 0;
+    if (!SystemKeepsSseRegisters()) {
+        SelectFieldPath(FieldPath::kPlain);
+    }
     return RunGuarded(RunMode, commandLine);
 }
 

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "model/field.h"
 #include "shell/host_main.h"
 
 TEST(CommandLine, ProgramNameAndLeadingBlanksAreSkipped) {
@@ -207,4 +208,10 @@ TEST_F(Modes, FullScreenDefersToOneAlreadyRunning) {
     EXPECT_EQ(g_host.saverWindow, nullptr); // none of its own
     EXPECT_TRUE(g_hooks.messages.empty());
     DestroyWindow(running);
+}
+
+TEST(CommandLine, VectorFieldPathsOnlyWhereTheSystemKeepsSseRegisters) {
+    RunCommandLine("/x");
+    const bool keeps = IsProcessorFeaturePresent(PF_XMMI64_INSTRUCTIONS_AVAILABLE) != 0;
+    EXPECT_EQ(ActiveFieldPath() != FieldPath::kPlain, keeps && CpuHasFieldPath(FieldPath::kSse2));
 }

@@ -44,3 +44,65 @@ void SetWineVersionFor(const char* programFile, const char* version) {
         RegCloseKey(key);
     }
 }
+
+bool StartProgram(const std::string& commandLine, PROCESS_INFORMATION* process) {
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    *process = {};
+    std::vector<char> line(commandLine.begin(), commandLine.end());
+    line.push_back('\0');
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, process)) {
+        return false;
+    }
+    CloseHandle(process->hThread);
+    process->hThread = nullptr;
+    return true;
+}
+
+static void PumpPendingMessages() {
+    MSG m;
+    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&m);
+        DispatchMessageA(&m);
+    }
+}
+
+void PumpMessagesFor(DWORD ms) {
+    const DWORD start = GetTickCount();
+    for (DWORD spent = 0; spent < ms; spent = GetTickCount() - start) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - spent, QS_ALLINPUT);
+        PumpPendingMessages();
+    }
+}
+
+bool WaitPumping(HANDLE process, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        const DWORD spent = GetTickCount() - start;
+        const DWORD left = spent < timeoutMs ? timeoutMs - spent : 0;
+        const DWORD woke = MsgWaitForMultipleObjects(1, &process, FALSE, left, QS_ALLINPUT);
+        if (woke == WAIT_OBJECT_0) {
+            return true;
+        }
+        if (woke != WAIT_OBJECT_0 + 1) {
+            return false; // timed out or failed
+        }
+        PumpPendingMessages();
+    }
+}
+
+void SetWineDllOverrideFor(const char* programFile, const char* dll, const char* order) {
+    const std::string path =
+        std::string("Software\\Wine\\AppDefaults\\") + programFile + "\\DllOverrides";
+    if (order == nullptr) {
+        RegDeleteKeyA(HKEY_CURRENT_USER, path.c_str());
+        return;
+    }
+    HKEY key;
+    if (RegCreateKeyA(HKEY_CURRENT_USER, path.c_str(), &key) == ERROR_SUCCESS) {
+        RegSetValueExA(key, dll, 0, REG_SZ, reinterpret_cast<const BYTE*>(order),
+                       static_cast<DWORD>(strlen(order) + 1));
+        RegCloseKey(key);
+    }
+}

@@ -2,22 +2,7 @@
 // verdict.txt beside it (1 when there is none); every call appends the window handle to
 // calls.txt beside it. While "asking" it keeps the caller's messages flowing for a moment, as a
 // real password dialog's loop would.
-#include <windows.h>
-
-#include <cstdio>
-#include <cstring>
-
-static void FileBesideModule(char* path, size_t size, const char* name) {
-    HMODULE self = nullptr;
-    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                           GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCSTR>(&FileBesideModule), &self);
-    GetModuleFileNameA(self, path, static_cast<DWORD>(size));
-    char* slash = std::strrchr(path, '\\');
-    std::snprintf(slash != nullptr ? slash + 1 : path,
-                  size - static_cast<size_t>((slash != nullptr ? slash + 1 : path) - path), "%s",
-                  name);
-}
+#include "stand_in_support.h"
 
 extern "C" __declspec(dllexport) BOOL WINAPI VERIFY_ENTRY(HWND window) {
     char path[MAX_PATH];
