@@ -23,8 +23,9 @@ apt_update() {
     apt-get update -qq && APT_UPDATED=1
 }
 
+# With recommended packages, as Wine was tried and tested here.
 apt_install() {
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$@" >/dev/null
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$@" >/dev/null
 }
 
 # Installs what is missing. 32-bit programs must be able to run before 32-bit Wine is installed,
