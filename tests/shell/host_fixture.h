@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "host_window_class.h"
 #include "recording_hooks.h"
 #include "shell/default_proc.h"
 #include "shell/host_state.h"
@@ -97,13 +98,9 @@ class HostTest : public ::testing::Test {
         if (registered) {
             return;
         }
+        RegisterHostWindowClass("RippleFieldHostTest");
         WNDCLASSA wc = {};
-        wc.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_OWNDC;
-        wc.lpfnWndProc = HostWindowProc;
         wc.hInstance = GetModuleHandleA(nullptr);
-        wc.lpszClassName = "RippleFieldHostTest";
-        RegisterClassA(&wc);
-        wc.style = 0;
         wc.lpfnWndProc = RecordingParentProc;
         wc.lpszClassName = "RippleFieldHostParent";
         RegisterClassA(&wc);

@@ -4,6 +4,8 @@
 
 #include "model/scene.h"
 #include "render/gl.h"
+
+#include "host_window_class.h"
 #include "shell/default_proc.h"
 #include "shell/host_state.h"
 #include "shell/saver_hooks.h"
@@ -17,16 +19,7 @@ int CountingMilliseconds() {
 }
 
 HWND OpenSaverWindow() {
-    static bool registered = false;
-    if (!registered) {
-        WNDCLASSA wc = {};
-        wc.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_OWNDC;
-        wc.lpfnWndProc = HostWindowProc;
-        wc.hInstance = GetModuleHandleA(nullptr);
-        wc.lpszClassName = "RippleFieldHooksTest";
-        RegisterClassA(&wc);
-        registered = true;
-    }
+    RegisterHostWindowClass("RippleFieldHooksTest");
     return CreateWindowExA(0, "RippleFieldHooksTest", "Screen Saver", WS_POPUP, 0, 0, 200, 150,
                            nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
 }
