@@ -16,6 +16,8 @@
 
 namespace {
 
+// Prints "frames=F seconds=S fps=R" on stdout and exits 0; on failure one line on stderr and 1
+// (no display, no DAMAGE, no such window) or 2 (a bad command line).
 const char kUsage[] = "usage: ripplefield-frame-counter [--window ID] --seconds S";
 
 struct CounterOptions {
@@ -23,7 +25,7 @@ struct CounterOptions {
     double seconds;
 };
 
-// The first X error since it was last cleared; requests here fail only on a bad window.
+// The first X error; requests here fail only on a bad window.
 int g_xError = 0;
 
 int RecordXError(Display*, XErrorEvent* event) {
