@@ -16,6 +16,8 @@
 
 namespace {
 
+// Prints "frames=F seconds=S fps=R" on stdout and exits 0; on failure one line on stderr and 1
+// (no display, no DAMAGE, no such window) or 2 (a bad command line).
 const char kUsage[] = "usage: ripplefield-frame-counter [--window ID] --seconds S";
 
 struct CounterOptions {
@@ -23,7 +25,7 @@ struct CounterOptions {
     double seconds;
 };
 
-// The first X error since it was last cleared; requests here fail only on a bad window.
+// The first X error; requests here fail only on a bad window.
 int g_xError = 0;
 
 int RecordXError(Display*, XErrorEvent* event) {
@@ -117,14 +119,11 @@ double DamagedShare(const XDamageNotifyEvent& event) {
     return static_cast<double>(right - left) * static_cast<double>(bottom - top) / windowArea;
 }
 
-// Counts until the time is up or the window goes; returns the frames, and the seconds counted.
-double CountFrames(Display* display, Window window, int damageEvent, double seconds,
-                   double* counted) {
+// Counts for the given seconds; returns the frames, and the seconds actually counted.
+double CountFrames(Display* display, int damageEvent, double seconds, double* counted) {
     const double start = ReadSeconds();
-    const double end = start + seconds;
     const int fd = ConnectionNumber(display);
     double frames = 0.0;
-    bool gone = false;
     double now = start;
     for (;;) {
         while (XPending(display) > 0) {
@@ -132,15 +131,13 @@ double CountFrames(Display* display, Window window, int damageEvent, double seco
             XNextEvent(display, &event);
             if (event.type == damageEvent + XDamageNotify) {
                 frames += DamagedShare(*reinterpret_cast<XDamageNotifyEvent*>(&event));
-            } else if (event.type == DestroyNotify && event.xdestroywindow.window == window) {
-                gone = true;
             }
         }
         now = ReadSeconds();
-        if (gone || now >= end) {
+        const double wait = start + seconds - now;
+        if (wait <= 0.0) {
             break;
         }
-        const double wait = end - now;
         timeval timeout;
         timeout.tv_sec = static_cast<time_t>(wait);
         timeout.tv_usec = static_cast<suseconds_t>((wait - std::floor(wait)) * 1e6);
@@ -180,7 +177,6 @@ int main(int argc, char** argv) {
         return Fail(1, "no such window");
     }
     // Raw rectangles: every drawing request is reported, none merged away, nothing to repair.
-    XSelectInput(display, window, StructureNotifyMask);
     const Damage damage = XDamageCreate(display, window, XDamageReportRawRectangles);
     // The server reports the whole window as damaged when the object is made: not a frame.
     XSync(display, True);
@@ -188,7 +184,7 @@ int main(int argc, char** argv) {
         return Fail(1, "cannot watch the window for damage");
     }
     double counted = 0.0;
-    const double frames = CountFrames(display, window, damageEvent, options.seconds, &counted);
+    const double frames = CountFrames(display, damageEvent, options.seconds, &counted);
     std::printf("frames=%.2f seconds=%.3f fps=%.2f\n", frames, counted,
                 counted > 0.0 ? frames / counted : 0.0);
     XDamageDestroy(display, damage);

@@ -23,3 +23,6 @@ GLContext CreateGLContext(void* window);
 void DestroyGLContext(void* window, void* device, void* render);
 // Shows the back buffer.
 void SwapGLBuffers(void* device);
+// Asks that each swap wait for that many refreshes of the display, with the context current;
+// true when the driver offers that and took it. The headless surface has no display to wait for.
+bool SetSwapInterval(void* device, int interval);

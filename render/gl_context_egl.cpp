@@ -78,3 +78,7 @@ void SwapGLBuffers(void* device) {
         eglSwapBuffers(s->display, s->surface);
     }
 }
+
+bool SetSwapInterval(void*, int) {
+    return false;
+}

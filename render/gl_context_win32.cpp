@@ -1,8 +1,15 @@
 // gl_context_win32.cpp -- the saver window's WGL context.
 #include <windows.h>
 
+#include <cstring>
+
 #include "model/scene.h"
+#include "render/gl.h"
 #include "render/gl_context.h"
+
+typedef const char*(WINAPI* GetExtensionsStringARBProc)(HDC dc);
+typedef const char*(WINAPI* GetExtensionsStringEXTProc)();
+typedef BOOL(WINAPI* SwapIntervalEXTProc)(int interval);
 
 GLContext CreateGLContext(void* window) {
     HWND hwnd = static_cast<HWND>(window);
@@ -32,4 +39,45 @@ void DestroyGLContext(void* window, void* device, void* render) {
 
 void SwapGLBuffers(void* device) {
     SwapBuffers(static_cast<HDC>(device));
+}
+
+// Whether a list of extension names, separated by spaces, holds the name itself rather than a
+// longer name that begins with it.
+static bool ListsExtension(const char* list, const char* name) {
+    if (list == nullptr) {
+        return false;
+    }
+    const size_t length = std::strlen(name);
+    for (const char* p = list; (p = std::strstr(p, name)) != nullptr; p += length) {
+        const bool starts = p == list || p[-1] == ' ';
+        const bool ends = p[length] == ' ' || p[length] == '\0';
+        if (starts && ends) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Drivers name their WGL extensions in either WGL list, and older ones only among the GL ones.
+static bool OffersWGLExtension(HDC dc, const char* name) {
+    const GetExtensionsStringARBProc arb = reinterpret_cast<GetExtensionsStringARBProc>(
+        reinterpret_cast<void*>(wglGetProcAddress("wglGetExtensionsStringARB")));
+    if (arb != nullptr && ListsExtension(arb(dc), name)) {
+        return true;
+    }
+    const GetExtensionsStringEXTProc ext = reinterpret_cast<GetExtensionsStringEXTProc>(
+        reinterpret_cast<void*>(wglGetProcAddress("wglGetExtensionsStringEXT")));
+    if (ext != nullptr && ListsExtension(ext(), name)) {
+        return true;
+    }
+    return ListsExtension(reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS)), name);
+}
+
+bool SetSwapInterval(void* device, int interval) {
+    if (!OffersWGLExtension(static_cast<HDC>(device), "WGL_EXT_swap_control")) {
+        return false;
+    }
+    const SwapIntervalEXTProc swapInterval = reinterpret_cast<SwapIntervalEXTProc>(
+        reinterpret_cast<void*>(wglGetProcAddress("wglSwapIntervalEXT")));
+    return swapInterval != nullptr && swapInterval(interval) != FALSE;
 }

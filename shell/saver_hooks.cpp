@@ -1,4 +1,5 @@
-// saver_hooks.cpp -- the saver's picture in its window: GL context, 5 ms frame timer, release.
+// saver_hooks.cpp -- the saver's picture in its window: GL context, 5 ms frame timer paced to the
+// display, release.
 #include "shell/saver_hooks.h"
 
 #include "render/frame.h"
@@ -14,23 +15,43 @@ static int g_width;
 static int g_height;
 static GLContext g_context;
 
+SaverPacing g_saverPacing = {{}, ReadPerformanceMilliseconds};
+
+double ReadPerformanceMilliseconds() {
+    LARGE_INTEGER now;
+    LARGE_INTEGER frequency;
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&frequency);
+    return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
 LRESULT CALLBACK SaverWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
-    case WM_CREATE:
+    case WM_CREATE: {
         GetClientRect(hwnd, &g_clientRect);
         g_width = g_clientRect.right;
         g_height = g_clientRect.bottom;
         g_context = CreateGLContext(hwnd);
+        // Where the driver takes it, the swap waits for the display; the pacer below still holds
+        // frames to its rate where the swap returns at once all the same.
+        SetSwapInterval(g_context.device, 1);
         InitGLState(g_width, g_height);
+        const int refreshHz = GetDeviceCaps(static_cast<HDC>(g_context.device), VREFRESH);
+        StartFramePacer(&g_saverPacing.pacer, RefreshPeriodMs(refreshHz));
         SetTimer(hwnd, kFrameTimer, kFramePeriodMs, nullptr);
         return 0;
+    }
     case WM_DESTROY:
         KillTimer(hwnd, kFrameTimer);
         DestroyGLContext(hwnd, g_context.device, g_context.render);
         g_context = GLContext{nullptr, nullptr};
         return 0;
     case WM_TIMER:
-        PresentFrame(g_context.device); // whatever the timer's identifier
+        // Whatever the timer's identifier; one that comes before the display can show another
+        // frame draws nothing. The model steps by elapsed time, so the animation keeps its speed.
+        if (TakeFrameSlot(&g_saverPacing.pacer, g_saverPacing.readMilliseconds())) {
+            PresentFrame(g_context.device);
+        }
         return 0;
     }
     return DefSaverWindowProc(hwnd, msg, wParam, lParam);

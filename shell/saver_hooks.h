@@ -3,6 +3,15 @@
 
 #include <windows.h>
 
+#include "render/frame_pacer.h"
+
+// The saver window's frame cadence: no more frames than the display shows.
+struct SaverPacing {
+    FramePacer pacer;             // started at window creation with the display's period
+    double (*readMilliseconds)(); // a steady clock; the performance counter unless replaced
+};
+extern SaverPacing g_saverPacing;
+
 // The saver window's own messages: creation, timer frames, destruction; the rest goes to
 // DefSaverWindowProc.
 LRESULT CALLBACK SaverWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
@@ -10,3 +19,5 @@ LRESULT CALLBACK SaverWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
 BOOL CALLBACK SaverConfigureDialogProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam);
 // Called before the configuration dialog; FALSE keeps it from showing.
 BOOL WINAPI SaverRegisterDialogClasses(HANDLE instance);
+// The performance counter in milliseconds, with its sub-millisecond part.
+double ReadPerformanceMilliseconds();

@@ -3,7 +3,9 @@
 #include <windows.h>
 
 #include "model/scene.h"
+#include "render/frame_pacer.h"
 #include "render/gl.h"
+#include "render/gl_context.h"
 
 #include "host_window_class.h"
 #include "shell/default_proc.h"
@@ -24,10 +26,23 @@ HWND OpenSaverWindow() {
                            nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
 }
 
+// The display's period as the hooks take it from the window's device context.
+double DisplayPeriodMs(HWND hwnd) {
+    HDC dc = GetDC(hwnd);
+    const double period = RefreshPeriodMs(GetDeviceCaps(dc, VREFRESH));
+    ReleaseDC(hwnd, dc);
+    return period;
+}
+
 void DrainQueue() {
     MSG m;
     while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
     }
+}
+
+double g_pacerClock = 0.0;
+double ReadPacerClock() {
+    return g_pacerClock;
 }
 
 class SaverHooks : public ::testing::Test {
@@ -37,10 +52,14 @@ class SaverHooks : public ::testing::Test {
         ResetModelState();
         g_model.readMilliseconds = CountingMilliseconds;
         g_readings = 0;
+        g_saverPacing.readMilliseconds = ReadPerformanceMilliseconds;
         g_host.instance = GetModuleHandleA(nullptr);
         g_host.isPreview = 1; // input here must not close the window under test
     }
-    void TearDown() override { DrainQueue(); }
+    void TearDown() override {
+        DrainQueue();
+        g_saverPacing.readMilliseconds = ReadPerformanceMilliseconds;
+    }
 };
 
 } // namespace
@@ -56,13 +75,27 @@ TEST_F(SaverHooks, CreationMakesTheContextAndAppliesTheScene) {
     DestroyWindow(hwnd);
 }
 
-TEST_F(SaverHooks, EveryTimerMessageDrawsOneFrame) {
+TEST_F(SaverHooks, TimerMessagesDrawWhenAFrameIsDue) {
+    g_saverPacing.readMilliseconds = ReadPacerClock;
+    g_pacerClock = 5000.0;
     HWND hwnd = OpenSaverWindow();
-    SendMessageA(hwnd, WM_TIMER, 1, 0);
-    SendMessageA(hwnd, WM_TIMER, 2, 0); // any identifier
-    SendMessageA(hwnd, WM_TIMER, 0x4711, 0);
-    EXPECT_EQ(g_readings, 3);
-    EXPECT_NEAR(g_model.clock.time, 0.048, 1e-12);
+    const double period = DisplayPeriodMs(hwnd);
+    EXPECT_DOUBLE_EQ(g_saverPacing.pacer.periodMs, period);
+    // Any timer identifier draws once a frame is due, and none draws before.
+    const struct {
+        double at; // periods after the first message
+        WPARAM id;
+        int frames; // drawn so far
+    } steps[] = {
+        {0.0, 1, 1}, {0.1, 1, 1},      {0.3, 2, 1},      {1.0, 2, 2},
+        {1.2, 1, 2}, {2.0, 0x4711, 3}, {2.1, 0x4711, 3}, {3.05, 7, 4},
+    };
+    for (const auto& step : steps) {
+        g_pacerClock = 5000.0 + step.at * period;
+        EXPECT_EQ(SendMessageA(hwnd, WM_TIMER, step.id, 0), 0);
+        EXPECT_EQ(g_readings, step.frames) << "at " << step.at << " periods, timer " << step.id;
+    }
+    EXPECT_NEAR(g_model.clock.time, 0.064, 1e-12); // each frame stepped the model once
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
     DestroyWindow(hwnd);
 }
@@ -94,6 +127,50 @@ TEST_F(SaverHooks, TheFrameTimerRunsUntilDestruction) {
         DispatchMessageA(&m);
     }
     EXPECT_EQ(g_readings, frames); // no timer left behind
+}
+
+// Over a few seconds of the real 5 ms timer, no more frames than the display shows. Only an upper
+// bound: a slow machine draws fewer.
+TEST_F(SaverHooks, TheTimerDrawsNoMoreFramesThanTheDisplayShows) {
+    HWND hwnd = OpenSaverWindow();
+    const double period = DisplayPeriodMs(hwnd);
+    const double start = ReadPerformanceMilliseconds();
+    MSG m;
+    while (ReadPerformanceMilliseconds() - start < 3000.0) {
+        if (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+            DispatchMessageA(&m);
+        } else {
+            Sleep(1);
+        }
+    }
+    const double elapsed = ReadPerformanceMilliseconds() - start;
+    const int frames = g_readings;
+    DestroyWindow(hwnd);
+    EXPECT_GE(frames, 1) << "no timer message in " << elapsed << " ms";
+    EXPECT_LE(frames, 1.05 * elapsed / period + 2.0)
+        << frames << " frames in " << elapsed << " ms at " << 1000.0 / period << " Hz";
+}
+
+typedef int(WINAPI* GetSwapIntervalEXTProc)();
+
+// Where the driver offers swap control, swaps wait for one refresh; elsewhere only this check is
+// skipped, since frames are paced all the same.
+TEST_F(SaverHooks, SwapsWaitForOneRefreshWhereTheDriverOffersIt) {
+    HWND hwnd = OpenSaverWindow();
+    // Wine hands out the entry only where the extension is offered.
+    const GetSwapIntervalEXTProc swapInterval = reinterpret_cast<GetSwapIntervalEXTProc>(
+        reinterpret_cast<void*>(wglGetProcAddress("wglGetSwapIntervalEXT")));
+    if (swapInterval == nullptr) {
+        DestroyWindow(hwnd);
+        GTEST_SKIP() << "no WGL_EXT_swap_control here";
+    }
+    EXPECT_EQ(swapInterval(), 1);
+    // Not merely the driver's default: the interval asked for is the one taken.
+    for (const int interval : {0, 2, 1}) {
+        EXPECT_TRUE(SetSwapInterval(wglGetCurrentDC(), interval));
+        EXPECT_EQ(swapInterval(), interval);
+    }
+    DestroyWindow(hwnd);
 }
 
 namespace {
