@@ -59,7 +59,7 @@ INT_PTR RunConfigureDialog(HWND parent) {
         return 0;
     }
     return DialogBoxParamA(g_host.instance, MAKEINTRESOURCEA(kConfigureDialogId), parent,
-                           reinterpret_cast<DLGPROC>(SaverConfigureDialogProc), 0);
+                           SaverConfigureDialogProc, 0);
 }
 
 int RunPreview(const char* text) {

@@ -36,7 +36,7 @@ LRESULT CALLBACK SaverWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
     return DefSaverWindowProc(hwnd, msg, wParam, lParam);
 }
 
-BOOL CALLBACK SaverConfigureDialogProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM) {
+INT_PTR CALLBACK SaverConfigureDialogProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM) {
     if (msg == WM_COMMAND) {
         const WORD id = LOWORD(wParam);
         if (id == IDOK || id == IDCANCEL) {

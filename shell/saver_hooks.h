@@ -7,6 +7,6 @@
 // DefSaverWindowProc.
 LRESULT CALLBACK SaverWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 // The configuration dialog (template 2003): 1 for OK, 0 for Cancel.
-BOOL CALLBACK SaverConfigureDialogProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK SaverConfigureDialogProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam);
 // Called before the configuration dialog; FALSE keeps it from showing.
 BOOL WINAPI SaverRegisterDialogClasses(HANDLE instance);
