@@ -5,18 +5,22 @@
 #include <climits>
 #include <cstring>
 
-const char* const kOutputOptions[kOutputKinds] = {"--png", "--cells", "--state"};
+const char* const kOutputOptions[kOutputKinds] = {"--png", "--cells", "--state", "--webp"};
 
 const char kUsage[] =
-    "usage: ripplefield-render [--size WxH] [--seed N] [--ticks T1,T2,...]\n"
-    "                          [--png FILE] [--cells FILE] [--state FILE]\n"
-    "Renders one frame per tick value off screen and writes out the last frame.\n"
-    "  --size WxH     view size in pixels, each 1 to 16384 (default 1024x768)\n"
-    "  --seed N       seed of the random source, 0 to 4294967295 (default 1)\n"
-    "  --ticks T,...  millisecond counter of each frame, 32-bit signed (default 700)\n"
-    "  --png FILE     the last frame as an 8-bit RGB PNG\n"
-    "  --cells FILE   the last frame's cells in drawing order, one 'x y x2 y2 r g b' a line\n"
-    "  --state FILE   'time prevTime dt letterbox', then 'i phase rate target chase' a line\n"
+    "usage: ripplefield-render [--size WxH] [--seed N] [--ticks T1,T2,... | --series T,STEP,N]\n"
+    "                          [--png FILE] [--cells FILE] [--state FILE] [--webp FILE]\n"
+    "Renders one frame per tick value off screen and writes out the last frame, or all of them.\n"
+    "  --size WxH       view size in pixels, each 1 to 16384 (default 1024x768)\n"
+    "  --seed N         seed of the random source, 0 to 4294967295 (default 1)\n"
+    "  --ticks T,...    millisecond counter of each frame, 32-bit signed (default 700)\n"
+    "  --series T,S,N   N frames (1 to 100000) from counter T in steps of S (32-bit signed)\n"
+    "  --png FILE       the last frame as an 8-bit RGB PNG\n"
+    "  --cells FILE     the last frame's cells in drawing order, one 'x y x2 y2 r g b' a line\n"
+    "  --state FILE     'time prevTime dt letterbox', then 'i phase rate target chase' a line\n"
+    "  --webp FILE      every frame as a looping lossless animated WebP (at least two ticks,\n"
+    "                   each later than the one before; size at most 16383x16383); a frame\n"
+    "                   lasts until the next tick, the last as long as the one before it\n"
     "Exit status: 0 done, 1 no headless context or a failed write, 2 bad arguments.\n";
 
 namespace {
@@ -122,6 +126,31 @@ bool ParseTicks(const std::string& text, Options* options, std::string* error) {
     return true;
 }
 
+bool ParseSeries(const std::string& text, Options* options, std::string* error) {
+    const std::vector<std::string> items = SplitList(text);
+    int64_t first = 0;
+    int64_t step = 0;
+    int64_t count = 0;
+    if (items.size() != 3) {
+        *error = "bad --series '" + text + "': expected START,STEP,COUNT, e.g. 700,40,100";
+        return false;
+    }
+    if (!ParseTick("--series", text, items[0], &first, error) ||
+        !ParseTick("--series", text, items[1], &step, error)) {
+        return false;
+    }
+    if (!ParseInteger(items[2], &count) || count < 1 || count > kMaxSeriesFrames) {
+        *error = "bad --series '" + text + "': the count must be 1 to 100000";
+        return false;
+    }
+    // The readings wrap at 32 bits, as the counter does.
+    options->ticks.clear();
+    for (int64_t i = 0; i < count; ++i) {
+        options->ticks.push_back(static_cast<int32_t>(static_cast<uint32_t>(first + step * i)));
+    }
+    return true;
+}
+
 bool ParseTarget(const char* option, const std::string& path, std::string* target,
                  std::string* error) {
     if (path.empty()) {
@@ -132,7 +161,7 @@ bool ParseTarget(const char* option, const std::string& path, std::string* targe
     return true;
 }
 
-// What only the whole command line shows: outputs into one file.
+// What only the whole command line shows: outputs into one file, and what an animation needs.
 bool CheckCombination(const Options& options, std::string* error) {
     // Two outputs into one file would overwrite each other.
     for (int a = 0; a < kOutputKinds; ++a) {
@@ -144,7 +173,15 @@ bool CheckCombination(const Options& options, std::string* error) {
             }
         }
     }
-    return true;
+    if (options.targets[kWebpOutput].empty()) {
+        return true;
+    }
+    if (options.width > kMaxAnimationSize || options.height > kMaxAnimationSize) {
+        *error = "bad --webp: width and height must not exceed 16383";
+        return false;
+    }
+    std::vector<int> times;
+    return AnimationTimes(options.ticks, &times, error);
 }
 
 } // namespace
@@ -161,8 +198,8 @@ ParseResult ParseArguments(int argc, char** argv, Options* options, std::string*
                 output = k;
             }
         }
-        const bool known =
-            output >= 0 || option == "--size" || option == "--seed" || option == "--ticks";
+        const bool known = output >= 0 || option == "--size" || option == "--seed" ||
+                           option == "--ticks" || option == "--series";
         if (!known) {
             *error =
                 (option.compare(0, 1, "-") == 0 ? "unknown option '" : "unexpected argument '") +
@@ -182,6 +219,8 @@ ParseResult ParseArguments(int argc, char** argv, Options* options, std::string*
             ok = ParseSeed(value, options, error);
         } else if (option == "--ticks") {
             ok = ParseTicks(value, options, error);
+        } else if (option == "--series") {
+            ok = ParseSeries(value, options, error);
         } else {
             ok = ParseTarget(kOutputOptions[output], value, &options->targets[output], error);
         }
@@ -190,4 +229,33 @@ ParseResult ParseArguments(int argc, char** argv, Options* options, std::string*
         }
     }
     return CheckCombination(*options, error) ? kParsed : kBadArguments;
+}
+
+bool AnimationTimes(const std::vector<int32_t>& ticks, std::vector<int>* times,
+                    std::string* error) {
+    if (ticks.size() < 2) {
+        *error = "bad --webp: an animation needs at least two ticks";
+        return false;
+    }
+    times->assign(1, 0);
+    int64_t now = 0;
+    int64_t duration = 0;
+    for (size_t i = 0; i < ticks.size(); ++i) {
+        if (i + 1 < ticks.size()) {
+            duration = static_cast<int32_t>(static_cast<uint32_t>(ticks[i + 1]) -
+                                            static_cast<uint32_t>(ticks[i]));
+            if (duration <= 0) {
+                *error = "bad --webp: tick " + std::to_string(ticks[i + 1]) +
+                         " does not come after " + std::to_string(ticks[i]);
+                return false;
+            }
+        }
+        now += duration;
+        if (now > INT_MAX) {
+            *error = "bad --webp: the frames would last longer than 2147483647 ms";
+            return false;
+        }
+        times->push_back(static_cast<int>(now));
+    }
+    return true;
 }

@@ -6,8 +6,10 @@
 #include <vector>
 
 constexpr int kMaxViewSize = 16384;
+constexpr int kMaxAnimationSize = 16383; // the largest WebP canvas
+constexpr int kMaxSeriesFrames = 100000;
 
-enum OutputKind { kPngOutput, kCellsOutput, kStateOutput, kOutputKinds };
+enum OutputKind { kPngOutput, kCellsOutput, kStateOutput, kWebpOutput, kOutputKinds };
 extern const char* const kOutputOptions[kOutputKinds];
 
 extern const char kUsage[];
@@ -24,3 +26,9 @@ enum ParseResult { kParsed, kHelpAsked, kBadArguments };
 
 // Options are read in order; a later copy of an option overrides an earlier one.
 ParseResult ParseArguments(int argc, char** argv, Options* options, std::string* error);
+
+// The animation's frame times in milliseconds from its start, one per reading, and its end as the
+// last entry: each frame lasts until the next reading (modulo 2^32, as the counter wraps), the
+// last one as long as the one before it. False when a reading does not come after the one before
+// or the whole would not fit a 32-bit millisecond count.
+bool AnimationTimes(const std::vector<int32_t>& ticks, std::vector<int>* times, std::string* error);

@@ -1,11 +1,13 @@
 // render_output.cpp -- ripplefield-render's outputs: files replaced only when complete, and the
-// PNG, cell and state writers.
+// PNG, cell, state and animation writers.
 #include "tools/render_output.h"
 
 #include "model/field.h"
 #include "model/scene.h"
 
 #include <png.h>
+#include <webp/encode.h>
+#include <webp/mux.h>
 
 #include <cerrno>
 #include <csetjmp>
@@ -218,4 +220,52 @@ void WriteState(FILE* file) {
         std::fprintf(file, "%d %.17g %.17g %.17g %d\n", i, bank.phase[i], bank.rate[i],
                      bank.target[i], bank.chase[i] ? 1 : 0);
     }
+}
+
+bool BeginAnimation(Animation* animation, int width, int height) {
+    WebPAnimEncoderOptions options;
+    if (!WebPAnimEncoderOptionsInit(&options)) {
+        return false;
+    }
+    options.anim_params.loop_count = 0; // forever
+    animation->width = width;
+    animation->height = height;
+    animation->encoder = WebPAnimEncoderNew(width, height, &options);
+    return animation->encoder != nullptr;
+}
+
+bool AddAnimationFrame(Animation* animation, const unsigned char* rgb, int startMs) {
+    WebPConfig config;
+    WebPPicture picture;
+    if (!WebPConfigInit(&config) || !WebPPictureInit(&picture)) {
+        return false;
+    }
+    config.lossless = 1; // frames decode to exactly the pixels drawn
+    config.quality = 75;
+    config.method = 4;
+    picture.use_argb = 1;
+    picture.width = animation->width;
+    picture.height = animation->height;
+    const bool added = WebPPictureImportRGB(&picture, rgb, 3 * animation->width) &&
+                       WebPAnimEncoderAdd(animation->encoder, &picture, startMs, &config);
+    WebPPictureFree(&picture);
+    return added;
+}
+
+bool FinishAnimation(Animation* animation, int endMs, FILE* file) {
+    WebPData data;
+    WebPDataInit(&data);
+    const bool encoded = WebPAnimEncoderAdd(animation->encoder, nullptr, endMs, nullptr) &&
+                         WebPAnimEncoderAssemble(animation->encoder, &data);
+    if (encoded) {
+        std::fwrite(data.bytes, 1, data.size, file); // a failure stays in the stream's error flag
+    }
+    WebPDataClear(&data);
+    DiscardAnimation(animation);
+    return encoded;
+}
+
+void DiscardAnimation(Animation* animation) {
+    WebPAnimEncoderDelete(animation->encoder);
+    animation->encoder = nullptr;
 }

@@ -1,5 +1,5 @@
 // render_output.h -- ripplefield-render's outputs: files replaced only when complete, and the
-// PNG, cell and state writers. Nothing here draws: pictures come in as rows.
+// PNG, cell, state and animation writers. Nothing here draws: pictures come in as rows.
 #pragma once
 
 #include "tools/render_options.h"
@@ -29,3 +29,21 @@ bool WritePng(FILE* file, int width, int height, RowReader readRow, void* contex
 void WriteCells(FILE* file);
 // The clock, the letterbox and every live oscillator of the model.
 void WriteState(FILE* file);
+
+struct WebPAnimEncoder;
+
+// A lossless animated WebP under way, looping forever.
+struct Animation {
+    WebPAnimEncoder* encoder;
+    int width;
+    int height;
+};
+
+bool BeginAnimation(Animation* animation, int width, int height);
+// Adds a picture of rgb rows (top row first, no padding) shown from the given time on.
+bool AddAnimationFrame(Animation* animation, const unsigned char* rgb, int startMs);
+// Ends the last frame at endMs, writes the animation and frees the encoder whatever happens; false
+// when encoding failed (a failed write shows in the file's error flag, as for the other writers).
+bool FinishAnimation(Animation* animation, int endMs, FILE* file);
+// Frees the encoder of an animation that will not be written.
+void DiscardAnimation(Animation* animation);

@@ -1,5 +1,6 @@
 // ripplefield_render.cpp -- the headless still renderer: draws frames off screen at given clock
-// readings and writes the last one as a PNG, its cells and the model's state as text.
+// readings and writes the last one as a PNG, its cells and the model's state as text, or every
+// frame as an animation.
 #include "model/scene.h"
 #include "render/frame.h"
 #include "render/gl.h"
@@ -10,6 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -39,18 +41,47 @@ void ReadFramebufferRow(int y, unsigned char* rgb, void* context) {
     glReadPixels(0, size[1] - 1 - y, size[0], 1, GL_RGB, GL_UNSIGNED_BYTE, rgb);
 }
 
-// Draws every frame and writes the requested outputs of the last one; false on a failed write.
+// Draws every frame, adding each to the animation if one is asked for, and writes the requested
+// outputs of the last one; false on a failed write.
 bool RenderOutputs(const Options& options, std::string* error) {
     SeedRandom(options.seed); // in place of the tick count at context creation
     g_model.readMilliseconds = ReadTickValue;
     InitGLState(options.width, options.height);
-    for (const int32_t tick : options.ticks) {
-        g_tickValue = tick;
-        RenderFrame();
-    }
-    glFinish();
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     int size[2] = {options.width, options.height};
+
+    FILE* const webp = OutputFile(kWebpOutput);
+    Animation animation = {};
+    std::vector<int> times;
+    std::vector<unsigned char> rgb;
+    if (webp != nullptr) {
+        AnimationTimes(options.ticks, &times, error); // checked with the arguments
+        rgb.resize(3 * static_cast<size_t>(options.width) * static_cast<size_t>(options.height));
+        if (!BeginAnimation(&animation, options.width, options.height)) {
+            *error = CannotWrite(kWebpOutput, options.targets[kWebpOutput], "out of memory");
+            return false;
+        }
+    }
+    for (size_t f = 0; f < options.ticks.size(); ++f) {
+        g_tickValue = options.ticks[f];
+        RenderFrame();
+        if (webp == nullptr) {
+            continue;
+        }
+        for (int y = 0; y < options.height; ++y) {
+            ReadFramebufferRow(y, &rgb[3 * static_cast<size_t>(options.width) * y], size);
+        }
+        if (!AddAnimationFrame(&animation, rgb.data(), times[f])) {
+            DiscardAnimation(&animation);
+            *error = CannotWrite(kWebpOutput, options.targets[kWebpOutput], "WebP encoding failed");
+            return false;
+        }
+    }
+    glFinish();
+    if (webp != nullptr && !FinishAnimation(&animation, times.back(), webp)) {
+        *error = CannotWrite(kWebpOutput, options.targets[kWebpOutput], "WebP encoding failed");
+        return false;
+    }
     FILE* const png = OutputFile(kPngOutput);
     if (png != nullptr && !WritePng(png, options.width, options.height, ReadFramebufferRow, size)) {
         *error = CannotWrite(kPngOutput, options.targets[kPngOutput], "PNG encoding failed");
