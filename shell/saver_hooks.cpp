@@ -14,7 +14,18 @@ static int g_width;
 static int g_height;
 static GLContext g_context;
 
-LRESULT CALLBACK SaverWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+void (*g_saverHookProbe)(UINT msg);
+
+static void ReleaseWindowResources(HWND hwnd) {
+    KillTimer(hwnd, kFrameTimer);
+    DestroyGLContext(hwnd, g_context.device, g_context.render);
+    g_context = GLContext{nullptr, nullptr};
+}
+
+static LRESULT HandleSaverMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (g_saverHookProbe != nullptr) {
+        g_saverHookProbe(msg);
+    }
     switch (msg) {
     case WM_CREATE:
         GetClientRect(hwnd, &g_clientRect);
@@ -25,15 +36,28 @@ LRESULT CALLBACK SaverWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
         SetTimer(hwnd, kFrameTimer, kFramePeriodMs, nullptr);
         return 0;
     case WM_DESTROY:
-        KillTimer(hwnd, kFrameTimer);
-        DestroyGLContext(hwnd, g_context.device, g_context.render);
-        g_context = GLContext{nullptr, nullptr};
+        ReleaseWindowResources(hwnd);
         return 0;
     case WM_TIMER:
         PresentFrame(g_context.device); // whatever the timer's identifier
         return 0;
     }
     return DefSaverWindowProc(hwnd, msg, wParam, lParam);
+}
+
+// A C++ exception cannot unwind through the system's frames around a window procedure (on i686
+// it ends the process in std::terminate, past the fault guard), so none leaves here: a frame that
+// fails is skipped, and a creation that fails releases what it made and refuses the window.
+LRESULT CALLBACK SaverWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    try {
+        return HandleSaverMessage(hwnd, msg, wParam, lParam);
+    } catch (...) {
+        if (msg == WM_CREATE) {
+            ReleaseWindowResources(hwnd);
+            return -1;
+        }
+        return 0;
+    }
 }
 
 INT_PTR CALLBACK SaverConfigureDialogProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM) {

@@ -9,6 +9,9 @@
 #include "shell/default_proc.h"
 #include "shell/host_state.h"
 #include "shell/saver_hooks.h"
+#include "shell/saver_window.h"
+
+#include <new>
 
 namespace {
 
@@ -22,6 +25,18 @@ HWND OpenSaverWindow() {
     RegisterHostWindowClass("RippleFieldHooksTest");
     return CreateWindowExA(0, "RippleFieldHooksTest", "Screen Saver", WS_POPUP, 0, 0, 200, 150,
                            nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+}
+
+int ThrowingMilliseconds() {
+    throw std::bad_alloc();
+}
+
+int g_creationsSeen = 0;
+void ThrowOnCreation(UINT msg) {
+    if (msg == WM_CREATE) {
+        ++g_creationsSeen;
+        throw std::bad_alloc();
+    }
 }
 
 void DrainQueue() {
@@ -40,7 +55,10 @@ class SaverHooks : public ::testing::Test {
         g_host.instance = GetModuleHandleA(nullptr);
         g_host.isPreview = 1; // input here must not close the window under test
     }
-    void TearDown() override { DrainQueue(); }
+    void TearDown() override {
+        g_saverHookProbe = nullptr;
+        DrainQueue();
+    }
 };
 
 } // namespace
@@ -94,6 +112,36 @@ TEST_F(SaverHooks, TheFrameTimerRunsUntilDestruction) {
         DispatchMessageA(&m);
     }
     EXPECT_EQ(g_readings, frames); // no timer left behind
+}
+
+// An exception never leaves the hooks (it would end the process): a frame that throws from deep
+// inside is skipped, and the next one is drawn.
+TEST_F(SaverHooks, AFrameThatThrowsIsSkipped) {
+    HWND hwnd = OpenSaverWindow();
+    g_model.readMilliseconds = ThrowingMilliseconds;
+    EXPECT_EQ(SendMessageA(hwnd, WM_TIMER, 1, 0), 0);
+    g_model.readMilliseconds = CountingMilliseconds;
+    SendMessageA(hwnd, WM_TIMER, 1, 0);
+    EXPECT_EQ(g_readings, 1);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    EXPECT_TRUE(IsWindow(hwnd));
+    DestroyWindow(hwnd);
+}
+
+// A creation that throws refuses the window, so that the host's run ends with -1.
+TEST_F(SaverHooks, ACreationThatThrowsRefusesTheWindow) {
+    UnregisterClassA("WindowsScreenSaverClass", g_host.instance);
+    HWND parent = CreateWindowExA(0, "STATIC", "Display settings", WS_POPUP, 0, 0, 160, 120,
+                                  nullptr, nullptr, g_host.instance, nullptr);
+    ASSERT_NE(parent, nullptr);
+    g_creationsSeen = 0;
+    g_saverHookProbe = ThrowOnCreation;
+    EXPECT_EQ(RunSaverWindow(parent), -1);
+    EXPECT_EQ(g_creationsSeen, 1); // the window was refused by the hooks, not before
+    EXPECT_EQ(g_host.saverWindow, nullptr);
+    EXPECT_EQ(wglGetCurrentContext(), nullptr);
+    DestroyWindow(parent);
+    UnregisterClassA("WindowsScreenSaverClass", g_host.instance);
 }
 
 namespace {
