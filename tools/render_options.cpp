@@ -19,8 +19,8 @@ const char kUsage[] =
     "  --cells FILE     the last frame's cells in drawing order, one 'x y x2 y2 r g b' a line\n"
     "  --state FILE     'time prevTime dt letterbox', then 'i phase rate target chase' a line\n"
     "  --webp FILE      every frame as a looping lossless animated WebP (at least two ticks,\n"
-    "                   each later than the one before; size at most 16383x16383); a frame\n"
-    "                   lasts until the next tick, the last as long as the one before it\n"
+    "                   each 1 to 16777215 ms after the one before; size at most 16383x16383);\n"
+    "                   a frame lasts until the next tick, the last as long as the one before\n"
     "Exit status: 0 done, 1 no headless context or a failed write, 2 bad arguments.\n";
 
 namespace {
@@ -247,6 +247,12 @@ bool AnimationTimes(const std::vector<int32_t>& ticks, std::vector<int>* times,
             if (duration <= 0) {
                 *error = "bad --webp: tick " + std::to_string(ticks[i + 1]) +
                          " does not come after " + std::to_string(ticks[i]);
+                return false;
+            }
+            if (duration > kMaxFrameDuration) {
+                *error = "bad --webp: from tick " + std::to_string(ticks[i]) + " to " +
+                         std::to_string(ticks[i + 1]) +
+                         " is longer than a frame can last (16777215 ms)";
                 return false;
             }
         }

@@ -6,7 +6,8 @@
 #include <vector>
 
 constexpr int kMaxViewSize = 16384;
-constexpr int kMaxAnimationSize = 16383; // the largest WebP canvas
+constexpr int kMaxAnimationSize = 16383;    // the largest WebP canvas
+constexpr int kMaxFrameDuration = 16777215; // the longest WebP frame, in ms
 constexpr int kMaxSeriesFrames = 100000;
 
 enum OutputKind { kPngOutput, kCellsOutput, kStateOutput, kWebpOutput, kOutputKinds };
@@ -29,6 +30,7 @@ ParseResult ParseArguments(int argc, char** argv, Options* options, std::string*
 
 // The animation's frame times in milliseconds from its start, one per reading, and its end as the
 // last entry: each frame lasts until the next reading (modulo 2^32, as the counter wraps), the
-// last one as long as the one before it. False when a reading does not come after the one before
-// or the whole would not fit a 32-bit millisecond count.
+// last one as long as the one before it. False when a reading does not come after the one before,
+// a frame would last longer than a WebP frame can, or the whole would not fit a 32-bit millisecond
+// count.
 bool AnimationTimes(const std::vector<int32_t>& ticks, std::vector<int>* times, std::string* error);

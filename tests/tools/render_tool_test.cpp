@@ -216,12 +216,13 @@ TEST_F(RenderToolTest, RefusesBadSeriesAndAnimations) {
     for (const std::string& arguments : std::vector<std::string>{
              "--series 700,40", "--series 700,40,0", "--series 700,40,100001",
              "--series 0,-2147483649,3",
-             "--ticks 700 --webp A",                     // one frame is no animation
-             "--ticks 700,716,716 --webp A",             // a frame of no duration
-             "--ticks 700,600 --webp A",                 // backwards
-             "--ticks 0,2000000000,-294967296 --webp A", // longer than 2^31 ms in all
-             "--size 16384x8 --ticks 700,716 --webp A",  // beyond the largest WebP canvas
-             "--ticks 700,716 --webp " + Path("a.png"),  // the file of --png
+             "--ticks 700 --webp A",                    // one frame is no animation
+             "--ticks 700,716,716 --webp A",            // a frame of no duration
+             "--ticks 700,600 --webp A",                // backwards
+             "--ticks 0,16777216 --webp A",             // longer than a WebP frame can last
+             "--series 0,16000000,136 --webp A",        // longer than 2^31 ms in all
+             "--size 16384x8 --ticks 700,716 --webp A", // beyond the largest WebP canvas
+             "--ticks 700,716 --webp " + Path("a.png"), // the file of --png
          }) {
         std::string line = arguments;
         const size_t a = line.find(" A");
