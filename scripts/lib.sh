@@ -4,7 +4,7 @@ ROOT=$(cd "$(dirname "$0")/.." && pwd)
 WINEPREFIX_DIR="$ROOT/build/windows/wineprefix"
 
 NATIVE_PACKAGES="cmake make g++ pkg-config libgtest-dev googletest libbenchmark-dev freeglut3-dev
-  libegl-dev libgl-dev libegl-mesa0 libgl1-mesa-dri libpng-dev libwebp-dev"
+  libegl-dev libgl-dev libegl-mesa0 libgl1-mesa-dri libpng-dev libwebp-dev clang libclang-rt-14-dev"
 WINDOWS_PACKAGES="g++-mingw-w64-i686-posix wine wine32:i386 wine32-preloader:i386 wine64
   libgl1-mesa-dri:i386 libglx-mesa0:i386 xvfb x11-utils xdotool imagemagick"
 
