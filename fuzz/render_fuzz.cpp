@@ -106,6 +106,7 @@ void CheckAnimation(const std::string& path, const Frames& frames, const std::ve
         uint8_t* rgba = nullptr;
         int end = 0;
         Check(WebPAnimDecoderGetNext(decoder, &rgba, &end) != 0, "a frame does not decode");
+        Check(written < frames.rgb.size(), "the animation has frames that were not written");
         const std::vector<unsigned char>& rgb = frames.rgb[written];
         for (size_t i = 0; i < rgb.size() / 3; ++i) {
             Check(rgba[4 * i] == rgb[3 * i] && rgba[4 * i + 1] == rgb[3 * i + 1] &&
