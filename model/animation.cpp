@@ -3,17 +3,31 @@
 
 #include "model/scene.h"
 
+#include <cstdint>
+
+// The counter is 32 bits wide and wraps after 24.8 days, so the step is the readings' difference
+// modulo 2^32 (a backwards step stays negative). Where that is their plain difference, dt is
+// time - prevTime, which can differ from it in the last bit: frames keep the values that recorded
+// states and stills were made with.
 void TickClock() {
     FrameClock& c = g_model.clock;
     c.prevTime = c.time;
     const int milliseconds = g_model.readMilliseconds();
     c.time = milliseconds * 0.001;
     c.dt = c.time - c.prevTime;
+    const int64_t plain = int64_t{milliseconds} - g_model.lastMilliseconds;
+    const int32_t wrapped = static_cast<int32_t>(static_cast<uint32_t>(milliseconds) -
+                                                 static_cast<uint32_t>(g_model.lastMilliseconds));
+    if (wrapped != plain) {
+        c.dt = wrapped * 0.001;
+    }
+    g_model.lastMilliseconds = milliseconds;
 }
 
 // The draw order is part of the picture: two draws per oscillator, two more on a target change.
-// A negative dt (a wrapped counter) fails every test and runs the phases backwards, as it always
-// has.
+// A negative dt (a counter that stepped back) fails every test and runs the phases backwards
+// rather than being clamped: ripplefield-render takes its readings in any order, and its frames
+// and states must be those that the same readings give in the saver.
 void StepOscillators() {
     const SceneParams& s = g_model.scene;
     OscillatorBank& bank = g_model.bank;

@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-ModelState g_model = {{}, {}, {}, 1u, ReadElapsedMilliseconds};
+ModelState g_model = {{}, {}, {}, 1u, ReadElapsedMilliseconds, 0};
 
 void ResetModelState() {
     g_model = ModelState{};

@@ -47,6 +47,7 @@ struct ModelState {
     FrameClock clock;
     uint32_t randomState;
     int (*readMilliseconds)(); // the elapsed-time counter that TickClock reads
+    int lastMilliseconds;      // its previous reading: the step across a wrap comes from the two
 };
 
 extern ModelState g_model;

@@ -1,5 +1,7 @@
 // elapsed_glut.cpp -- the frame clock's millisecond counter on Linux: GLUT's elapsed time,
 // counted from the program's start.
+#include "render/elapsed.h"
+
 #include "model/scene.h"
 
 #include <GL/freeglut.h>
@@ -7,6 +9,11 @@
 // freeglut answers this one query without glutInit, but then counts from its clock's epoch.
 static const int g_startMilliseconds = glutGet(GLUT_ELAPSED_TIME);
 
+// GLUT's count turns negative after 24.8 days; a signed subtraction across that would overflow.
+int MillisecondsBetween(int start, int now) {
+    return static_cast<int>(static_cast<uint32_t>(now) - static_cast<uint32_t>(start));
+}
+
 int ReadElapsedMilliseconds() {
-    return glutGet(GLUT_ELAPSED_TIME) - g_startMilliseconds;
+    return MillisecondsBetween(g_startMilliseconds, glutGet(GLUT_ELAPSED_TIME));
 }

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "model/scene.h"
+#include "render/elapsed.h"
 
 static LONGLONG ReadCounter() {
     LARGE_INTEGER now;
@@ -12,12 +13,17 @@ static LONGLONG ReadCounter() {
 
 static const LONGLONG g_startCount = ReadCounter();
 
+// Whole seconds and the rest apart, so that counts * 1000 cannot overflow; the result wraps after
+// 24.8 days as the GLUT counter does, and the frame clock takes the step across the wrap.
+int CountsToMilliseconds(int64_t counts, int64_t frequency) {
+    const int64_t milliseconds = counts / frequency * 1000 + counts % frequency * 1000 / frequency;
+    return static_cast<int>(static_cast<uint32_t>(milliseconds));
+}
+
 // The performance counter rather than GetTickCount, whose 10 to 16 ms steps would make every
 // other frame's dt zero at the saver's frame rate.
 int ReadElapsedMilliseconds() {
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
-    const LONGLONG elapsed = ReadCounter() - g_startCount;
-    return static_cast<int>(elapsed / frequency.QuadPart * 1000 +
-                            elapsed % frequency.QuadPart * 1000 / frequency.QuadPart);
+    return CountsToMilliseconds(ReadCounter() - g_startCount, frequency.QuadPart);
 }

@@ -3,8 +3,9 @@
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 WINEPREFIX_DIR="$ROOT/build/windows/wineprefix"
 
-NATIVE_PACKAGES="cmake make g++ libgtest-dev googletest libbenchmark-dev freeglut3-dev
-  libegl-dev libgl-dev libegl-mesa0 libgl1-mesa-dri libpng-dev libxdamage-dev xvfb"
+NATIVE_PACKAGES="cmake make g++ pkg-config libgtest-dev googletest libbenchmark-dev freeglut3-dev
+  libegl-dev libgl-dev libegl-mesa0 libgl1-mesa-dri libpng-dev libwebp-dev libxdamage-dev xvfb
+  clang libclang-rt-14-dev"
 WINDOWS_PACKAGES="g++-mingw-w64-i686-posix wine wine32:i386 wine32-preloader:i386 wine64
   libgl1-mesa-dri:i386 libglx-mesa0:i386 x11-utils xdotool imagemagick"
 
@@ -50,6 +51,50 @@ install_packages() {
     apt_install $missing
 }
 
+# The URI from which the machine's own apt sources take Debian's bookworm main suite, so that
+# backports come through the same mirror or proxy. Reads one-line (.list) and deb822 (.sources)
+# files under the root given (default /).
+debian_archive_uri() {
+    etc="${1:-}/etc/apt"
+    for f in "$etc/sources.list" "$etc"/sources.list.d/*.list; do
+        [ -f "$f" ] || continue
+        # deb [options] URI SUITE COMPONENT...
+        uri=$(sed -e 's/#.*//' -e 's/\[[^]]*\]//' "$f" | awk '
+            $1 == "deb" && $3 == "bookworm" {
+                for (i = 4; i <= NF; i++) if ($i == "main") { print $2; exit }
+            }')
+        [ -n "$uri" ] && { printf '%s\n' "$uri"; return 0; }
+    done
+    for f in "$etc"/sources.list.d/*.sources; do
+        [ -f "$f" ] || continue
+        # Stanzas of "Field: value" lines, apart by blank lines.
+        uri=$(awk '
+            function has(list, word) { return (" " list " ") ~ (" " word " ") }
+            function stanza() {
+                if (has(types, "deb") && has(suites, "bookworm") && has(parts, "main") &&
+                    uris != "" && enabled != "no") {
+                    split(uris, u, " "); print u[1]; found = 1; exit
+                }
+                types = suites = parts = uris = enabled = ""
+            }
+            /^[ \t]*#/ { next }
+            /^[ \t]*$/ { stanza(); next }
+            /^[^ \t]/ && index($0, ":") > 0 {
+                key = tolower(substr($0, 1, index($0, ":") - 1))
+                value = substr($0, index($0, ":") + 1)
+                gsub(/[ \t]+/, " ", value); sub(/^ /, "", value); sub(/ $/, "", value)
+                if (key == "types") types = value
+                else if (key == "uris") uris = value
+                else if (key == "suites") suites = value
+                else if (key == "components") parts = value
+                else if (key == "enabled") enabled = tolower(value)
+            }
+            END { if (!found) stanza() }' "$f")
+        [ -n "$uri" ] && { printf '%s\n' "$uri"; return 0; }
+    done
+    return 1
+}
+
 # The 32-bit Wine is an i386 Linux program. A kernel built without 32-bit support runs it through
 # qemu's user-mode emulator instead: version 10 (bookworm-backports), since under 7.2 the address
 # space left to Wine is too small for Mesa's LLVM and Wine's own services crash.
@@ -60,7 +105,9 @@ enable_i386_programs() {
     if ! qemu-i386 --version 2>/dev/null | grep -q 'version \(1[0-9]\|[2-9][0-9]\)\.'; then
         log "installing qemu's user-mode emulator from bookworm-backports"
         if ! grep -qs bookworm-backports /etc/apt/sources.list /etc/apt/sources.list.d/*; then
-            printf '%s\n' 'Types: deb' 'URIs: http://deb.debian.org/debian' \
+            uri=$(debian_archive_uri) ||
+                { log "no Debian source for bookworm main in apt's sources"; return 1; }
+            printf '%s\n' 'Types: deb' "URIs: $uri" \
                 'Suites: bookworm-backports' 'Components: main' \
                 'Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg' \
                 >/etc/apt/sources.list.d/bookworm-backports.sources

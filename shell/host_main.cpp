@@ -6,6 +6,8 @@
 #include "shell/saver_hooks.h"
 #include "shell/saver_window.h"
 
+#include <exception>
+
 static const WORD kConfigureDialogId = 2003;
 
 // PwdChangePasswordA of "MPR.DLL".
@@ -59,7 +61,7 @@ INT_PTR RunConfigureDialog(HWND parent) {
         return 0;
     }
     return DialogBoxParamA(g_host.instance, MAKEINTRESOURCEA(kConfigureDialogId), parent,
-                           reinterpret_cast<DLGPROC>(SaverConfigureDialogProc), 0);
+                           SaverConfigureDialogProc, 0);
 }
 
 int RunPreview(const char* text) {
@@ -180,9 +182,24 @@ static LONG WINAPI GuardFilter(EXCEPTION_POINTERS* fault) {
     return verdict;
 }
 
+// std::terminate is where a C++ exception ends that could not unwind (through the system's frames
+// around a window procedure, say): a fault like the others.
+[[noreturn]] static void TerminateAsFault() {
+    SetScreenSaverRunning(FALSE);
+    ExitProcess(static_cast<UINT>(kFaultExitCode));
+}
+
 int RunGuarded(int (*body)(void*), void* argument) {
     g_previousFilter = SetUnhandledExceptionFilter(GuardFilter);
-    const int result = body(argument);
+    const std::terminate_handler previousTerminate = std::set_terminate(TerminateAsFault);
+    int result;
+    try {
+        result = body(argument);
+    } catch (...) {
+        SetScreenSaverRunning(FALSE);
+        result = kFaultExitCode;
+    }
+    std::set_terminate(previousTerminate);
     SetUnhandledExceptionFilter(g_previousFilter);
     return result;
 }

@@ -19,5 +19,6 @@ int RunPreview(const char* text);
 int RunChangePassword(const char* text);
 void ChangePassword(HWND parent);
 // Runs body(argument) with the fault guard around it: a fault that the system lets the saver
-// handle clears the screen-saver-running state and ends the process with kFaultExitCode.
+// handle, or std::terminate, clears the screen-saver-running state and ends the process with
+// kFaultExitCode; a C++ exception out of body clears it too and gives kFaultExitCode.
 int RunGuarded(int (*body)(void* argument), void* argument);

@@ -25,7 +25,18 @@ double ReadPerformanceMilliseconds() {
     return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
-LRESULT CALLBACK SaverWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+void (*g_saverHookProbe)(UINT msg);
+
+static void ReleaseWindowResources(HWND hwnd) {
+    KillTimer(hwnd, kFrameTimer);
+    DestroyGLContext(hwnd, g_context.device, g_context.render);
+    g_context = GLContext{nullptr, nullptr};
+}
+
+static LRESULT HandleSaverMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (g_saverHookProbe != nullptr) {
+        g_saverHookProbe(msg);
+    }
     switch (msg) {
     case WM_CREATE: {
         GetClientRect(hwnd, &g_clientRect);
@@ -42,9 +53,7 @@ LRESULT CALLBACK SaverWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
         return 0;
     }
     case WM_DESTROY:
-        KillTimer(hwnd, kFrameTimer);
-        DestroyGLContext(hwnd, g_context.device, g_context.render);
-        g_context = GLContext{nullptr, nullptr};
+        ReleaseWindowResources(hwnd);
         return 0;
     case WM_TIMER:
         // Whatever the timer's identifier; one that comes before the display can show another
@@ -57,7 +66,22 @@ LRESULT CALLBACK SaverWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
     return DefSaverWindowProc(hwnd, msg, wParam, lParam);
 }
 
-BOOL CALLBACK SaverConfigureDialogProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM) {
+// A C++ exception cannot unwind through the system's frames around a window procedure (on i686
+// it ends the process in std::terminate, past the fault guard), so none leaves here: a frame that
+// fails is skipped, and a creation that fails releases what it made and refuses the window.
+LRESULT CALLBACK SaverWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    try {
+        return HandleSaverMessage(hwnd, msg, wParam, lParam);
+    } catch (...) {
+        if (msg == WM_CREATE) {
+            ReleaseWindowResources(hwnd);
+            return -1;
+        }
+        return 0;
+    }
+}
+
+INT_PTR CALLBACK SaverConfigureDialogProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM) {
     if (msg == WM_COMMAND) {
         const WORD id = LOWORD(wParam);
         if (id == IDOK || id == IDCANCEL) {

@@ -15,8 +15,10 @@ extern SaverPacing g_saverPacing;
 // The saver window's own messages: creation, timer frames, destruction; the rest goes to
 // DefSaverWindowProc.
 LRESULT CALLBACK SaverWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+// Called first with every message the hooks handle; the tests make it throw. Null in the saver.
+extern void (*g_saverHookProbe)(UINT msg);
 // The configuration dialog (template 2003): 1 for OK, 0 for Cancel.
-BOOL CALLBACK SaverConfigureDialogProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK SaverConfigureDialogProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam);
 // Called before the configuration dialog; FALSE keeps it from showing.
 BOOL WINAPI SaverRegisterDialogClasses(HANDLE instance);
 // The performance counter in milliseconds, with its sub-millisecond part.

@@ -2,6 +2,7 @@
 #include "model_fixture.h"
 
 #include "model/animation.h"
+#include "render/elapsed.h"
 
 namespace {
 #include "reference_data.inc"
@@ -21,11 +22,77 @@ TEST_F(AnimationTest, ClockTakesSecondsFromTheCounter) {
     EXPECT_TRUE(Close(g_model.clock.time, 0.7));
     EXPECT_EQ(g_model.clock.prevTime, 0.0);
     EXPECT_EQ(g_model.clock.dt, g_model.clock.time); // the first frame's dt is the first reading
-    g_fakeMilliseconds = -2147483647 - 1;
-    TickClock();
-    EXPECT_TRUE(Close(g_model.clock.prevTime, 0.7));
-    EXPECT_TRUE(Close(g_model.clock.time, -2147483.648));
-    EXPECT_TRUE(Close(g_model.clock.dt, -2147484.348));
+}
+
+// The step between two readings: across the counter's 32-bit wrap it is the time that passed;
+// elsewhere it is time - prevTime to the last bit, backwards steps included.
+TEST_F(AnimationTest, StepIsTheWrappedDifferenceOfTheReadings) {
+    struct Case {
+        int from, to;
+        double wrappedDt; // 0: the plain difference of the two times
+    };
+    const Case cases[] = {
+        {2147483000, 2147483600, 0.0},
+        {2147483600, -2147483096, 0.6}, // 24.8 days: the counter wrapped
+        {-2147483000, 2147483000, -1.296},
+        {700, -2147483647 - 1, 2147482.948},
+        {20733, 20700, 0.0}, // a genuine step backwards
+        {0, 2147483647, 0.0},
+        {2147483647, 0, 0.0},
+        {0, -2147483647 - 1, 0.0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.from << " -> " << c.to);
+        ResetModelState();
+        g_model.readMilliseconds = ReadFakeMilliseconds;
+        ResetScene();
+        RunFrame(c.from);
+        const double phase0 = g_model.bank.phase[0];
+        RunFrame(c.to);
+        EXPECT_EQ(g_model.clock.prevTime, c.from * 0.001);
+        EXPECT_EQ(g_model.clock.time, c.to * 0.001);
+        if (c.wrappedDt == 0.0) {
+            EXPECT_EQ(g_model.clock.dt, c.to * 0.001 - c.from * 0.001);
+        } else {
+            EXPECT_TRUE(Close(g_model.clock.dt, c.wrappedDt));
+        }
+        EXPECT_TRUE(Close(g_model.bank.phase[0], phase0 + 0.001 * g_model.clock.dt));
+    }
+}
+
+// The platform counters wrap as 32-bit values too, without overflowing on the way.
+TEST(ElapsedCounter, WrapsAsAThirtyTwoBitCount) {
+#ifdef _WIN32
+    struct Case {
+        int64_t counts, frequency;
+        int milliseconds;
+    };
+    const int64_t day = INT64_C(86400);
+    const Case cases[] = {
+        {0, 10000000, 0},
+        {12345678, 10000000, 1234},
+        {2147483 * INT64_C(10000000) + 6470000, 10000000, 2147483647},
+        {25 * day * 10000000, 10000000, -2134967296}, // past the wrap
+        {26 * day * 3579545 + 3579544, 3579545, -2048566297},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(CountsToMilliseconds(c.counts, c.frequency), c.milliseconds) << c.counts;
+    }
+#else
+    struct Case {
+        int start, now, milliseconds;
+    };
+    const Case cases[] = {
+        {0, 700, 700},
+        {-5, 5, 10},
+        {2147483000, -2147483096, 1200},
+        {-2147483647 - 1, 2147483647, -1},
+        {1000, 999, -1},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(MillisecondsBetween(c.start, c.now), c.milliseconds) << c.start << " " << c.now;
+    }
+#endif
 }
 
 TEST_F(AnimationTest, FramesMatchAnIndependentRun) {

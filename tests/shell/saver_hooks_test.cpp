@@ -11,6 +11,9 @@
 #include "shell/default_proc.h"
 #include "shell/host_state.h"
 #include "shell/saver_hooks.h"
+#include "shell/saver_window.h"
+
+#include <new>
 
 namespace {
 
@@ -32,6 +35,18 @@ double DisplayPeriodMs(HWND hwnd) {
     const double period = RefreshPeriodMs(GetDeviceCaps(dc, VREFRESH));
     ReleaseDC(hwnd, dc);
     return period;
+}
+
+int ThrowingMilliseconds() {
+    throw std::bad_alloc();
+}
+
+int g_creationsSeen = 0;
+void ThrowOnCreation(UINT msg) {
+    if (msg == WM_CREATE) {
+        ++g_creationsSeen;
+        throw std::bad_alloc();
+    }
 }
 
 void DrainQueue() {
@@ -57,6 +72,7 @@ class SaverHooks : public ::testing::Test {
         g_host.isPreview = 1; // input here must not close the window under test
     }
     void TearDown() override {
+        g_saverHookProbe = nullptr;
         DrainQueue();
         g_saverPacing.readMilliseconds = ReadPerformanceMilliseconds;
     }
@@ -171,6 +187,38 @@ TEST_F(SaverHooks, SwapsWaitForOneRefreshWhereTheDriverOffersIt) {
         EXPECT_EQ(swapInterval(), interval);
     }
     DestroyWindow(hwnd);
+}
+
+}
+
+// An exception never leaves the hooks (it would end the process): a frame that throws from deep
+// inside is skipped, and the next one is drawn.
+TEST_F(SaverHooks, AFrameThatThrowsIsSkipped) {
+    HWND hwnd = OpenSaverWindow();
+    g_model.readMilliseconds = ThrowingMilliseconds;
+    EXPECT_EQ(SendMessageA(hwnd, WM_TIMER, 1, 0), 0);
+    g_model.readMilliseconds = CountingMilliseconds;
+    SendMessageA(hwnd, WM_TIMER, 1, 0);
+    EXPECT_EQ(g_readings, 1);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    EXPECT_TRUE(IsWindow(hwnd));
+    DestroyWindow(hwnd);
+}
+
+// A creation that throws refuses the window, so that the host's run ends with -1.
+TEST_F(SaverHooks, ACreationThatThrowsRefusesTheWindow) {
+    UnregisterClassA("WindowsScreenSaverClass", g_host.instance);
+    HWND parent = CreateWindowExA(0, "STATIC", "Display settings", WS_POPUP, 0, 0, 160, 120,
+                                  nullptr, nullptr, g_host.instance, nullptr);
+    ASSERT_NE(parent, nullptr);
+    g_creationsSeen = 0;
+    g_saverHookProbe = ThrowOnCreation;
+    EXPECT_EQ(RunSaverWindow(parent), -1);
+    EXPECT_EQ(g_creationsSeen, 1); // the window was refused by the hooks, not before
+    EXPECT_EQ(g_host.saverWindow, nullptr);
+    EXPECT_EQ(wglGetCurrentContext(), nullptr);
+    DestroyWindow(parent);
+    UnregisterClassA("WindowsScreenSaverClass", g_host.instance);
 }
 
 namespace {

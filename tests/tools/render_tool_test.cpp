@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <png.h>
+#include <webp/demux.h>
 
 #include <sys/wait.h>
 
@@ -76,6 +77,56 @@ void AppendCellLines(const FieldRow& row, void* context) {
         lines->push_back(Format("%d %d %d %d %.9g %.9g %.9g", row.edges[i], row.y, row.edges[i + 1],
                                 row.y2, c[0], c[1], c[2]));
     }
+}
+
+// An 8-bit RGB PNG's pixels, top row first; empty when it cannot be read as one.
+std::vector<unsigned char> ReadPngRgb(const std::string& path, int* width, int* height) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str()) ||
+        image.format != static_cast<png_uint_32>(PNG_FORMAT_RGB)) {
+        png_image_free(&image);
+        return {};
+    }
+    *width = static_cast<int>(image.width);
+    *height = static_cast<int>(image.height);
+    std::vector<unsigned char> rgb(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) {
+        return {};
+    }
+    return rgb;
+}
+
+struct DecodedAnimation {
+    WebPAnimInfo info;
+    std::vector<std::vector<unsigned char>> rgba; // each frame's whole canvas
+    std::vector<int> ends;                        // each frame's end in ms from the start
+};
+
+bool DecodeAnimation(const std::string& bytes, DecodedAnimation* animation) {
+    WebPData data = {reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()};
+    WebPAnimDecoderOptions options;
+    WebPAnimDecoderOptionsInit(&options);
+    options.color_mode = MODE_RGBA;
+    WebPAnimDecoder* decoder = WebPAnimDecoderNew(&data, &options);
+    if (decoder == nullptr || !WebPAnimDecoderGetInfo(decoder, &animation->info)) {
+        WebPAnimDecoderDelete(decoder);
+        return false;
+    }
+    const size_t size =
+        4 * static_cast<size_t>(animation->info.canvas_width) * animation->info.canvas_height;
+    bool ok = true;
+    while (ok && WebPAnimDecoderHasMoreFrames(decoder)) {
+        uint8_t* pixels = nullptr;
+        int end = 0;
+        ok = WebPAnimDecoderGetNext(decoder, &pixels, &end);
+        if (ok) {
+            animation->rgba.emplace_back(pixels, pixels + size);
+            animation->ends.push_back(end);
+        }
+    }
+    WebPAnimDecoderDelete(decoder);
+    return ok;
 }
 
 // The tool's run redone on the model alone: the cells and the state lines it should write.
@@ -161,6 +212,27 @@ TEST_F(RenderToolTest, RefusesBadSeedsAndTicks) {
     ExpectRefused("--ticks 700,-2147483649");
 }
 
+TEST_F(RenderToolTest, RefusesBadSeriesAndAnimations) {
+    for (const std::string& arguments : std::vector<std::string>{
+             "--series 700,40", "--series 700,40,0", "--series 700,40,100001",
+             "--series 0,-2147483649,3",
+             "--ticks 700 --webp A",                    // one frame is no animation
+             "--ticks 700,716,716 --webp A",            // a frame of no duration
+             "--ticks 700,600 --webp A",                // backwards
+             "--ticks 0,16777216 --webp A",             // longer than a WebP frame can last
+             "--series 0,16000000,136 --webp A",        // longer than 2^31 ms in all
+             "--size 16384x8 --ticks 700,716 --webp A", // beyond the largest WebP canvas
+             "--ticks 700,716 --webp " + Path("a.png"), // the file of --png
+         }) {
+        std::string line = arguments;
+        const size_t a = line.find(" A");
+        if (a != std::string::npos) {
+            line.replace(a + 1, 1, Path("a.webp"));
+        }
+        ExpectRefused(line);
+    }
+}
+
 TEST_F(RenderToolTest, RefusesUnknownOptionsAndMissingValues) {
     ExpectRefused("--colour red");
     ExpectRefused("--seed");
@@ -215,6 +287,53 @@ TEST_F(RenderToolTest, CellsAndStateMatchTheModel) {
     }
 }
 
+// Each frame of the animation is exactly the still of the same readings, and lasts until the next
+// reading; the second case crosses the counter's wrap.
+TEST_F(RenderToolTest, AnimationFramesAreTheStillsOfTheirTicks) {
+    struct Case {
+        const char* arguments;
+        std::vector<int> ticks;
+        std::vector<int> ends;
+    };
+    const Case cases[] = {
+        {"--size 48x30 --seed 3 --ticks 700,1700,1900,5000",
+         {700, 1700, 1900, 5000},
+         {1000, 1200, 4300, 7400}},
+        {"--size 40x24 --seed 9 --series 2147482000,1000,3",
+         {2147482000, 2147483000, -2147483296},
+         {1000, 2000, 3000}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        const RunResult r = Run(std::string(c.arguments) + " --webp " + Path("a.webp"));
+        ASSERT_EQ(r.status, 0) << r.err;
+        DecodedAnimation animation;
+        ASSERT_TRUE(DecodeAnimation(ReadText(Path("a.webp")), &animation));
+        EXPECT_EQ(animation.info.loop_count, 0u); // forever
+        ASSERT_EQ(animation.info.frame_count, c.ticks.size());
+        ASSERT_EQ(animation.ends, c.ends);
+        std::string size = c.arguments;
+        size = size.substr(0, size.find(" --ticks")).substr(0, size.find(" --series"));
+        std::string ticks;
+        for (size_t f = 0; f < c.ticks.size(); ++f) {
+            ticks += (f == 0 ? "" : ",") + std::to_string(c.ticks[f]);
+            ASSERT_EQ(Run(size + " --ticks " + ticks + " --png " + Path("still.png")).status, 0);
+            int w = 0, h = 0;
+            const std::vector<unsigned char> still = ReadPngRgb(Path("still.png"), &w, &h);
+            ASSERT_EQ(animation.info.canvas_width, static_cast<uint32_t>(w));
+            ASSERT_EQ(animation.info.canvas_height, static_cast<uint32_t>(h));
+            const std::vector<unsigned char>& frame = animation.rgba[f];
+            for (size_t i = 0; i < static_cast<size_t>(w) * h; ++i) {
+                ASSERT_EQ(frame[4 * i + 3], 255) << "frame " << f << " pixel " << i;
+                for (int k = 0; k < 3; ++k) {
+                    ASSERT_EQ(frame[4 * i + k], still[3 * i + k])
+                        << "frame " << f << " pixel " << i;
+                }
+            }
+        }
+    }
+}
+
 // Seed 4 leaves a letterbox fraction near 0.14, so both strips are several rows high.
 TEST_F(RenderToolTest, PngShowsTheStripsAndTheCellColours) {
     const int w = 90;
@@ -222,14 +341,10 @@ TEST_F(RenderToolTest, PngShowsTheStripsAndTheCellColours) {
     const RunResult r = Run("--size 90x60 --seed 4 --ticks 700,716 --png " + Path("p.png") +
                             " --cells " + Path("c.txt") + " --state " + Path("s.txt"));
     ASSERT_EQ(r.status, 0) << r.err;
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    ASSERT_TRUE(png_image_begin_read_from_file(&image, Path("p.png").c_str()));
-    EXPECT_EQ(image.format, static_cast<png_uint_32>(PNG_FORMAT_RGB));
-    ASSERT_EQ(image.width, static_cast<png_uint_32>(w));
-    ASSERT_EQ(image.height, static_cast<png_uint_32>(h));
-    std::vector<unsigned char> rgb(3 * w * h);
-    ASSERT_TRUE(png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr));
+    int width = 0, height = 0;
+    const std::vector<unsigned char> rgb = ReadPngRgb(Path("p.png"), &width, &height);
+    ASSERT_EQ(width, w);
+    ASSERT_EQ(height, h);
     auto pixel = [&](int x, int row, int k) { return rgb[3 * (row * w + x) + k]; };
 
     double letterbox = 0.0;

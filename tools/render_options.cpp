@@ -1,0 +1,267 @@
+// render_options.cpp -- ripplefield-render's command line: the options, their checks and the
+// usage.
+#include "tools/render_options.h"
+
+#include <climits>
+#include <cstring>
+
+const char* const kOutputOptions[kOutputKinds] = {"--png", "--cells", "--state", "--webp"};
+
+const char kUsage[] =
+    "usage: ripplefield-render [--size WxH] [--seed N] [--ticks T1,T2,... | --series T,STEP,N]\n"
+    "                          [--png FILE] [--cells FILE] [--state FILE] [--webp FILE]\n"
+    "Renders one frame per tick value off screen and writes out the last frame, or all of them.\n"
+    "  --size WxH       view size in pixels, each 1 to 16384 (default 1024x768)\n"
+    "  --seed N         seed of the random source, 0 to 4294967295 (default 1)\n"
+    "  --ticks T,...    millisecond counter of each frame, 32-bit signed (default 700)\n"
+    "  --series T,S,N   N frames (1 to 100000) from counter T in steps of S (32-bit signed)\n"
+    "  --png FILE       the last frame as an 8-bit RGB PNG\n"
+    "  --cells FILE     the last frame's cells in drawing order, one 'x y x2 y2 r g b' a line\n"
+    "  --state FILE     'time prevTime dt letterbox', then 'i phase rate target chase' a line\n"
+    "  --webp FILE      every frame as a looping lossless animated WebP (at least two ticks,\n"
+    "                   each 1 to 16777215 ms after the one before; size at most 16383x16383);\n"
+    "                   a frame lasts until the next tick, the last as long as the one before\n"
+    "Exit status: 0 done, 1 no headless context or a failed write, 2 bad arguments.\n";
+
+namespace {
+
+// Reads a whole decimal integer with an optional sign; false when the text is not one.
+// Long numbers saturate far outside every accepted range, so the range checks reject them.
+bool ParseInteger(const std::string& text, int64_t* value) {
+    size_t i = 0;
+    const bool negative = !text.empty() && text[0] == '-';
+    if (negative || (!text.empty() && text[0] == '+')) {
+        i = 1;
+    }
+    if (i == text.size()) {
+        return false;
+    }
+    int64_t magnitude = 0;
+    for (; i < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9') {
+            return false;
+        }
+        if (magnitude < INT64_C(1000000000000)) {
+            magnitude = magnitude * 10 + (text[i] - '0');
+        }
+    }
+    *value = negative ? -magnitude : magnitude;
+    return true;
+}
+
+// The comma-separated items of a list, empty ones included.
+std::vector<std::string> SplitList(const std::string& text) {
+    std::vector<std::string> items;
+    size_t start = 0;
+    for (;;) {
+        const size_t comma = text.find(',', start);
+        items.push_back(text.substr(start, comma - start));
+        if (comma == std::string::npos) {
+            return items;
+        }
+        start = comma + 1;
+    }
+}
+
+bool ParseSize(const std::string& text, Options* options, std::string* error) {
+    const size_t cross = text.find('x');
+    int64_t width = 0;
+    int64_t height = 0;
+    if (cross == std::string::npos || !ParseInteger(text.substr(0, cross), &width) ||
+        !ParseInteger(text.substr(cross + 1), &height)) {
+        *error = "bad --size '" + text + "': expected WxH, e.g. 1024x768";
+        return false;
+    }
+    if (width <= 0 || height <= 0) {
+        *error = "bad --size '" + text + "': width and height must be positive";
+        return false;
+    }
+    if (width > kMaxViewSize || height > kMaxViewSize) {
+        *error = "bad --size '" + text + "': width and height must not exceed 16384";
+        return false;
+    }
+    options->width = static_cast<int>(width);
+    options->height = static_cast<int>(height);
+    return true;
+}
+
+bool ParseSeed(const std::string& text, Options* options, std::string* error) {
+    int64_t seed = 0;
+    if (!ParseInteger(text, &seed)) {
+        *error = "bad --seed '" + text + "': not a number";
+        return false;
+    }
+    if (seed < 0 || seed > INT64_C(4294967295)) {
+        *error = "bad --seed '" + text + "': out of range 0 to 4294967295";
+        return false;
+    }
+    options->seed = static_cast<uint32_t>(seed);
+    return true;
+}
+
+// A counter reading: a 32-bit signed integer.
+bool ParseTick(const char* option, const std::string& text, const std::string& item, int64_t* tick,
+               std::string* error) {
+    if (!ParseInteger(item, tick)) {
+        *error = std::string("bad ") + option + " '" + text + "': '" + item + "' is not a number";
+        return false;
+    }
+    if (*tick < INT32_MIN || *tick > INT32_MAX) {
+        *error = std::string("bad ") + option + " '" + text + "': " + item +
+                 " is not a 32-bit signed integer";
+        return false;
+    }
+    return true;
+}
+
+bool ParseTicks(const std::string& text, Options* options, std::string* error) {
+    options->ticks.clear();
+    for (const std::string& item : SplitList(text)) {
+        int64_t tick = 0;
+        if (!ParseTick("--ticks", text, item, &tick, error)) {
+            return false;
+        }
+        options->ticks.push_back(static_cast<int32_t>(tick));
+    }
+    return true;
+}
+
+bool ParseSeries(const std::string& text, Options* options, std::string* error) {
+    const std::vector<std::string> items = SplitList(text);
+    int64_t first = 0;
+    int64_t step = 0;
+    int64_t count = 0;
+    if (items.size() != 3) {
+        *error = "bad --series '" + text + "': expected START,STEP,COUNT, e.g. 700,40,100";
+        return false;
+    }
+    if (!ParseTick("--series", text, items[0], &first, error) ||
+        !ParseTick("--series", text, items[1], &step, error)) {
+        return false;
+    }
+    if (!ParseInteger(items[2], &count) || count < 1 || count > kMaxSeriesFrames) {
+        *error = "bad --series '" + text + "': the count must be 1 to 100000";
+        return false;
+    }
+    // The readings wrap at 32 bits, as the counter does.
+    options->ticks.clear();
+    for (int64_t i = 0; i < count; ++i) {
+        options->ticks.push_back(static_cast<int32_t>(static_cast<uint32_t>(first + step * i)));
+    }
+    return true;
+}
+
+bool ParseTarget(const char* option, const std::string& path, std::string* target,
+                 std::string* error) {
+    if (path.empty()) {
+        *error = std::string("bad ") + option + ": empty file name";
+        return false;
+    }
+    *target = path;
+    return true;
+}
+
+// What only the whole command line shows: outputs into one file, and what an animation needs.
+bool CheckCombination(const Options& options, std::string* error) {
+    // Two outputs into one file would overwrite each other.
+    for (int a = 0; a < kOutputKinds; ++a) {
+        for (int b = a + 1; b < kOutputKinds; ++b) {
+            if (!options.targets[a].empty() && options.targets[a] == options.targets[b]) {
+                *error = std::string(kOutputOptions[a]) + " and " + kOutputOptions[b] +
+                         " name the same file '" + options.targets[a] + "'";
+                return false;
+            }
+        }
+    }
+    if (options.targets[kWebpOutput].empty()) {
+        return true;
+    }
+    if (options.width > kMaxAnimationSize || options.height > kMaxAnimationSize) {
+        *error = "bad --webp: width and height must not exceed 16383";
+        return false;
+    }
+    std::vector<int> times;
+    return AnimationTimes(options.ticks, &times, error);
+}
+
+} // namespace
+
+ParseResult ParseArguments(int argc, char** argv, Options* options, std::string* error) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string option = argv[i];
+        if (option == "--help" || option == "-h") {
+            return kHelpAsked;
+        }
+        int output = -1;
+        for (int k = 0; k < kOutputKinds; ++k) {
+            if (option == kOutputOptions[k]) {
+                output = k;
+            }
+        }
+        const bool known = output >= 0 || option == "--size" || option == "--seed" ||
+                           option == "--ticks" || option == "--series";
+        if (!known) {
+            *error =
+                (option.compare(0, 1, "-") == 0 ? "unknown option '" : "unexpected argument '") +
+                option + "' (see --help)";
+            return kBadArguments;
+        }
+        // An option in place of the value means the value was left out.
+        if (i + 1 == argc || std::strncmp(argv[i + 1], "--", 2) == 0) {
+            *error = "missing value after " + option;
+            return kBadArguments;
+        }
+        const std::string value = argv[++i];
+        bool ok = true;
+        if (option == "--size") {
+            ok = ParseSize(value, options, error);
+        } else if (option == "--seed") {
+            ok = ParseSeed(value, options, error);
+        } else if (option == "--ticks") {
+            ok = ParseTicks(value, options, error);
+        } else if (option == "--series") {
+            ok = ParseSeries(value, options, error);
+        } else {
+            ok = ParseTarget(kOutputOptions[output], value, &options->targets[output], error);
+        }
+        if (!ok) {
+            return kBadArguments;
+        }
+    }
+    return CheckCombination(*options, error) ? kParsed : kBadArguments;
+}
+
+bool AnimationTimes(const std::vector<int32_t>& ticks, std::vector<int>* times,
+                    std::string* error) {
+    if (ticks.size() < 2) {
+        *error = "bad --webp: an animation needs at least two ticks";
+        return false;
+    }
+    times->assign(1, 0);
+    int64_t now = 0;
+    int64_t duration = 0;
+    for (size_t i = 0; i < ticks.size(); ++i) {
+        if (i + 1 < ticks.size()) {
+            duration = static_cast<int32_t>(static_cast<uint32_t>(ticks[i + 1]) -
+                                            static_cast<uint32_t>(ticks[i]));
+            if (duration <= 0) {
+                *error = "bad --webp: tick " + std::to_string(ticks[i + 1]) +
+                         " does not come after " + std::to_string(ticks[i]);
+                return false;
+            }
+            if (duration > kMaxFrameDuration) {
+                *error = "bad --webp: from tick " + std::to_string(ticks[i]) + " to " +
+                         std::to_string(ticks[i + 1]) +
+                         " is longer than a frame can last (16777215 ms)";
+                return false;
+            }
+        }
+        now += duration;
+        if (now > INT_MAX) {
+            *error = "bad --webp: the frames would last longer than 2147483647 ms";
+            return false;
+        }
+        times->push_back(static_cast<int>(now));
+    }
+    return true;
+}
