@@ -5,11 +5,11 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <new>
 #include <vector>
 
 #include "model/field_kernel.h"
+#include "model/named_choice.h"
 
 namespace {
 using RowShader = void (*)(const FieldFrame& frame, int y, const int* edges, int columns,
@@ -170,16 +170,10 @@ void WalkField(const FieldFrame& frame, FieldRowSink sink, void* context,
     }
 }
 
+static const char* const kFieldPathNames[] = {"plain", "sse2", "avx2"}; // in FieldPath's order
+
 const char* FieldPathName(FieldPath path) {
-    switch (path) {
-    case FieldPath::kSse2:
-        return "sse2";
-    case FieldPath::kAvx2:
-        return "avx2";
-    case FieldPath::kPlain:
-        break;
-    }
-    return "plain";
+    return kFieldPathNames[static_cast<int>(path)];
 }
 
 // libgcc's test for AVX2 and FMA also checks that the operating system saves the wide registers.
@@ -200,24 +194,14 @@ FieldPath PickFieldPath(const char* request, bool hasSse2, bool hasAvx2) {
     const FieldPath best = hasAvx2   ? FieldPath::kAvx2
                            : hasSse2 ? FieldPath::kSse2
                                      : FieldPath::kPlain;
-    if (request == nullptr || request[0] == '\0') {
-        return best;
-    }
-    for (const FieldPath path : {FieldPath::kPlain, FieldPath::kSse2, FieldPath::kAvx2}) {
-        if (std::strcmp(request, FieldPathName(path)) != 0) {
-            continue;
-        }
-        if (path == FieldPath::kPlain || (path == FieldPath::kSse2 && hasSse2) ||
-            (path == FieldPath::kAvx2 && hasAvx2)) {
-            return path;
-        }
+    const FieldPath path = static_cast<FieldPath>(
+        PickNamedChoice("RIPPLEFIELD_FIELD", request, kFieldPathNames, 3, static_cast<int>(best)));
+    if ((path == FieldPath::kSse2 && !hasSse2) || (path == FieldPath::kAvx2 && !hasAvx2)) {
         std::fprintf(stderr, "RIPPLEFIELD_FIELD=%s: this CPU cannot run it, using %s\n", request,
                      FieldPathName(best));
         return best;
     }
-    std::fprintf(stderr, "RIPPLEFIELD_FIELD=%s is not plain, sse2 or avx2: using %s\n", request,
-                 FieldPathName(best));
-    return best;
+    return path;
 }
 
 FieldPath SelectFieldPath(FieldPath path) {
