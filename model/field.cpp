@@ -164,7 +164,7 @@ void WalkField(const FieldFrame& frame, FieldRowSink sink, void* context,
                                         : nullptr;
         shadeRow(frame, y, edges, columns, rgb, rowTexels);
         if (sink != nullptr) {
-            sink(FieldRow{y, y2, columns, edges, rgb, rowTexels}, context);
+            sink(FieldRow{y, y2, columns, edges, rgb}, context);
         }
         y = y2;
     }

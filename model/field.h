@@ -27,9 +27,8 @@ struct FieldRow {
     int y;
     int y2;
     int columns;
-    const int* edges;       // columns + 1 edges: cell i spans edges[i] to edges[i + 1]
-    const float* rgb;       // 3 * columns colours, as handed to GL
-    const uint32_t* texels; // the same colours as RGBA8 texels when asked for, else null
+    const int* edges; // columns + 1 edges: cell i spans edges[i] to edges[i + 1]
+    const float* rgb; // 3 * columns colours, as handed to GL
 };
 
 // Where a walk also writes the colours as RGBA8 texels, one per cell, bytes R, G, B, A (255) in
