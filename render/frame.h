@@ -40,7 +40,8 @@ const char* SubmitModeName(SubmitMode mode);
 // The mode a request names ("immediate", "batched" or "texture"; null or empty for none). No
 // request, or a name that is none of these (with one line on stderr), gives the texture mode.
 SubmitMode PickSubmitMode(const char* request);
-// Makes DrawField use a mode; its buffers are sized at the next frame if the view has none yet.
+// Makes DrawField use a mode; the next frame sizes the view's buffers for it if they were sized
+// for another.
 void SelectSubmitMode(SubmitMode mode);
 // The mode in use; on first use picked from RIPPLEFIELD_SUBMIT. A texture that GL cannot make
 // switches the run to the batched mode, with one line on stderr.
