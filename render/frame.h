@@ -32,8 +32,8 @@ void PresentFrame(void* device);
 constexpr long long kMaxViewPixels = 1LL << 27;
 
 // How DrawField hands its cells to GL: one glBegin/glEnd of immediate calls; the same quads,
-// colours and order from client arrays in one glDrawArrays; or the colours as one texel per cell
-// of a texture drawn over the grid in a few quads, with the same pixels as the quads.
+// colours and order from client arrays, a few thousand cells per glDrawArrays; or the colours as
+// one texel per cell of a texture drawn over the grid in a few quads, with the quads' pixels.
 enum class SubmitMode { kImmediate, kBatched, kTexture };
 
 const char* SubmitModeName(SubmitMode mode);
