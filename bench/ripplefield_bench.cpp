@@ -104,7 +104,8 @@ int main(int argc, char** argv) {
                 ->Unit(benchmark::kMillisecond);
         }
     }
-    for (const SubmitMode mode : {SubmitMode::kImmediate, SubmitMode::kBatched}) {
+    for (const SubmitMode mode :
+         {SubmitMode::kImmediate, SubmitMode::kBatched, SubmitMode::kTexture}) {
         for (const ViewSize size : kSizes) {
             const std::string name =
                 std::string("Frame/") + SubmitModeName(mode) + "/" + SizeName(size);

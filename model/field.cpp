@@ -5,16 +5,20 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <new>
 #include <vector>
 
 #include "model/field_kernel.h"
+#include "model/named_choice.h"
 
 namespace {
 using RowShader = void (*)(const FieldFrame& frame, int y, const int* edges, int columns,
-                           float* rgb);
+                           float* rgb, uint32_t* texels);
 RowShader g_shadeRow = nullptr; // none until the first walk picks a path
 FieldPath g_fieldPath = FieldPath::kPlain;
+// The walk's row buffers: sized for the view by SizeFieldRows, so that a frame allocates nothing.
+std::vector<int> g_edges;
+std::vector<float> g_rgb;
 } // namespace
 
 void PrepareFieldFrame(FieldFrame* frame) {
@@ -61,14 +65,30 @@ CellColor ShadeCell(double v) {
     return c;
 }
 
-void ShadeFieldRow(const FieldFrame& frame, int y, const int* edges, int columns, float* rgb) {
+// GL turns a float colour component into a byte as c * 255 rounded to a float, then to the
+// nearest integer, ties to even. On x87 the product would stay wider than a float unless stored.
+static uint8_t ColourByte(float c) {
+    volatile float product = c * 255.0f;
+    return static_cast<uint8_t>(std::lrintf(product));
+}
+
+void ShadeFieldRow(const FieldFrame& frame, int y, const int* edges, int columns, float* rgb,
+                   uint32_t* texels) {
     const double fy = y * frame.rowScale;
     for (int i = 0; i < columns; ++i) {
         const double fx = edges[i] * frame.invWidth;
         const CellColor c = ShadeCell(FieldValue(frame, fx, fy));
-        rgb[3 * i + 0] = static_cast<float>(c.r);
-        rgb[3 * i + 1] = static_cast<float>(c.g);
-        rgb[3 * i + 2] = static_cast<float>(c.b);
+        float* colour = rgb + 3 * i;
+        colour[0] = static_cast<float>(c.r);
+        colour[1] = static_cast<float>(c.g);
+        colour[2] = static_cast<float>(c.b);
+        if (texels != nullptr) {
+            uint8_t* texel = reinterpret_cast<uint8_t*>(texels + i);
+            texel[0] = ColourByte(colour[0]);
+            texel[1] = ColourByte(colour[1]);
+            texel[2] = ColourByte(colour[2]);
+            texel[3] = 255;
+        }
     }
 }
 
@@ -78,51 +98,82 @@ static int NextEdge(int at, double cellSize) {
     return static_cast<int>(at + cellSize);
 }
 
-void WalkField(const FieldFrame& frame, FieldRowSink sink, void* context) {
-    ActiveFieldPath(); // picks the path on first use
-    const RowShader shadeRow = g_shadeRow;
-    // Grown once to the widest view and then reused, so a frame allocates nothing.
-    static std::vector<int> edges;
-    static std::vector<float> rgb;
-
-    edges.clear();
-    for (int x = 0; x < frame.width;) {
-        edges.push_back(x);
+void CountFieldCells(const FieldFrame& frame, int* columns, int* rows) {
+    *columns = 0;
+    *rows = 0;
+    for (int x = 0; x < frame.width; ++*columns) {
         const int next = NextEdge(x, frame.cellSize);
         if (next <= x) {
-            edges.clear();
+            *columns = 0;
             break;
         }
         x = next;
     }
-    if (edges.empty()) {
-        return;
-    }
-    const int columns = static_cast<int>(edges.size());
-    edges.push_back(NextEdge(edges.back(), frame.cellSize));
-    rgb.resize(3 * static_cast<size_t>(columns));
-
-    for (int y = frame.yStart; y < frame.yEnd;) {
-        const int y2 = NextEdge(y, frame.cellSize);
-        if (y2 <= y) {
+    for (int y = frame.yStart; y < frame.yEnd; ++*rows) {
+        const int next = NextEdge(y, frame.cellSize);
+        if (next <= y) {
             break;
         }
-        shadeRow(frame, y, edges.data(), columns, rgb.data());
-        sink(FieldRow{y, y2, columns, edges.data(), rgb.data()}, context);
+        y = next;
+    }
+}
+
+bool SizeFieldRows(int columns) {
+    const size_t n = columns > 0 ? static_cast<size_t>(columns) : 0;
+    try {
+        if (g_edges.size() < n + 1) {
+            g_edges.resize(n + 1);
+        }
+        if (g_rgb.size() < 3 * n) {
+            g_rgb.resize(3 * n);
+        }
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+void WalkField(const FieldFrame& frame, FieldRowSink sink, void* context,
+               const FieldTexels* texels) {
+    ActiveFieldPath(); // picks the path on first use
+    const RowShader shadeRow = g_shadeRow;
+    int columns = 0;
+    int rows = 0;
+    CountFieldCells(frame, &columns, &rows);
+    if (columns == 0 || rows == 0) {
+        return;
+    }
+    // Only a caller that walks a view wider than the one sized (a test, a tool) grows them here.
+    const size_t n = static_cast<size_t>(columns);
+    if (g_edges.size() < n + 1 || g_rgb.size() < 3 * n) {
+        g_edges.resize(n + 1);
+        g_rgb.resize(3 * n);
+    }
+    int* const edges = g_edges.data();
+    float* const rgb = g_rgb.data();
+    edges[0] = 0;
+    for (int i = 0; i < columns; ++i) {
+        edges[i + 1] = NextEdge(edges[i], frame.cellSize);
+    }
+    const bool withTexels = texels != nullptr && columns <= texels->stride;
+    int y = frame.yStart;
+    for (int k = 0; k < rows; ++k) {
+        const int y2 = NextEdge(y, frame.cellSize);
+        uint32_t* const rowTexels = withTexels && k < texels->rows
+                                        ? texels->texels + static_cast<size_t>(k) * texels->stride
+                                        : nullptr;
+        shadeRow(frame, y, edges, columns, rgb, rowTexels);
+        if (sink != nullptr) {
+            sink(FieldRow{y, y2, columns, edges, rgb}, context);
+        }
         y = y2;
     }
 }
 
+static const char* const kFieldPathNames[] = {"plain", "sse2", "avx2"}; // in FieldPath's order
+
 const char* FieldPathName(FieldPath path) {
-    switch (path) {
-    case FieldPath::kSse2:
-        return "sse2";
-    case FieldPath::kAvx2:
-        return "avx2";
-    case FieldPath::kPlain:
-        break;
-    }
-    return "plain";
+    return kFieldPathNames[static_cast<int>(path)];
 }
 
 // libgcc's test for AVX2 and FMA also checks that the operating system saves the wide registers.
@@ -143,24 +194,14 @@ FieldPath PickFieldPath(const char* request, bool hasSse2, bool hasAvx2) {
     const FieldPath best = hasAvx2   ? FieldPath::kAvx2
                            : hasSse2 ? FieldPath::kSse2
                                      : FieldPath::kPlain;
-    if (request == nullptr || request[0] == '\0') {
-        return best;
-    }
-    for (const FieldPath path : {FieldPath::kPlain, FieldPath::kSse2, FieldPath::kAvx2}) {
-        if (std::strcmp(request, FieldPathName(path)) != 0) {
-            continue;
-        }
-        if (path == FieldPath::kPlain || (path == FieldPath::kSse2 && hasSse2) ||
-            (path == FieldPath::kAvx2 && hasAvx2)) {
-            return path;
-        }
+    const FieldPath path = static_cast<FieldPath>(
+        PickNamedChoice("RIPPLEFIELD_FIELD", request, kFieldPathNames, 3, static_cast<int>(best)));
+    if ((path == FieldPath::kSse2 && !hasSse2) || (path == FieldPath::kAvx2 && !hasAvx2)) {
         std::fprintf(stderr, "RIPPLEFIELD_FIELD=%s: this CPU cannot run it, using %s\n", request,
                      FieldPathName(best));
         return best;
     }
-    std::fprintf(stderr, "RIPPLEFIELD_FIELD=%s is not plain, sse2 or avx2: using %s\n", request,
-                 FieldPathName(best));
-    return best;
+    return path;
 }
 
 FieldPath SelectFieldPath(FieldPath path) {

@@ -1,6 +1,8 @@
 // field.h -- field evaluation, colour ramp and the row and column walk over the cells.
 #pragma once
 
+#include <cstdint>
+
 #include "model/scene.h"
 
 // Everything that stays fixed for one frame, formed once before the walk.
@@ -29,17 +31,34 @@ struct FieldRow {
     const float* rgb; // 3 * columns colours, as handed to GL
 };
 
+// Where a walk also writes the colours as RGBA8 texels, one per cell, bytes R, G, B, A (255) in
+// memory order, as GL turns the float colours into bytes: the row k-th from the band's bottom goes
+// to texels + k * stride. Rows beyond the capacity, and rows wider than the stride, get none.
+struct FieldTexels {
+    uint32_t* texels;
+    int stride;
+    int rows;
+};
+
 using FieldRowSink = void (*)(const FieldRow& row, void* context);
 
 // Forms the frame's quantities from the current model state.
 void PrepareFieldFrame(FieldFrame* frame);
 double FieldValue(const FieldFrame& frame, double fx, double fy);
 CellColor ShadeCell(double v);
-// Colours of one row of cells at height y, one per column edge but the last.
-void ShadeFieldRow(const FieldFrame& frame, int y, const int* edges, int columns, float* rgb);
-// Hands every row to the sink, bottom to top; each row's cells run left to right. The rows are
-// shaded by the active path.
-void WalkField(const FieldFrame& frame, FieldRowSink sink, void* context);
+// Colours of one row of cells at height y, one per column edge but the last; also as texels
+// unless texels is null.
+void ShadeFieldRow(const FieldFrame& frame, int y, const int* edges, int columns, float* rgb,
+                   uint32_t* texels);
+// The grid the walk goes over: columns across the view, rows up the band.
+void CountFieldCells(const FieldFrame& frame, int* columns, int* rows);
+// Sizes the walk's row buffers for rows of that many columns, so that a walk of a view no wider
+// allocates nothing; false when they cannot be had.
+bool SizeFieldRows(int columns);
+// Hands every row to the sink (if any), bottom to top; each row's cells run left to right. The
+// rows are shaded by the active path, and written as texels too when texels is given.
+void WalkField(const FieldFrame& frame, FieldRowSink sink, void* context,
+               const FieldTexels* texels = nullptr);
 
 // The ways to shade a row: the plain reference (ShadeFieldRow) and the vector kernels, which give
 // the same colours but for a rare last-bit difference of their own sine.

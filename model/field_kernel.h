@@ -4,8 +4,10 @@
 #include "model/field.h"
 
 // ShadeFieldRow's work, a vector of columns at a time. Call only on a CPU with the features.
-void ShadeFieldRowSse2(const FieldFrame& frame, int y, const int* edges, int columns, float* rgb);
-void ShadeFieldRowAvx2(const FieldFrame& frame, int y, const int* edges, int columns, float* rgb);
+void ShadeFieldRowSse2(const FieldFrame& frame, int y, const int* edges, int columns, float* rgb,
+                       uint32_t* texels);
+void ShadeFieldRowAvx2(const FieldFrame& frame, int y, const int* edges, int columns, float* rgb,
+                       uint32_t* texels);
 
 // The kernels' own sine of n values, so that tests can hold it against the C library's.
 void KernelSinSse2(const double* x, double* out, int n);

@@ -11,8 +11,9 @@
 #define FIELD_KERNEL_FMA 1
 #include "model/field_kernel_body.h"
 
-void ShadeFieldRowAvx2(const FieldFrame& frame, int y, const int* edges, int columns, float* rgb) {
-    ShadeRowByVectors(frame, y, edges, columns, rgb);
+void ShadeFieldRowAvx2(const FieldFrame& frame, int y, const int* edges, int columns, float* rgb,
+                       uint32_t* texels) {
+    ShadeRowByVectors(frame, y, edges, columns, rgb, texels);
 }
 
 void KernelSinAvx2(const double* x, double* out, int n) {

@@ -88,22 +88,39 @@ void AddRipples(const FieldFrame& frame, const double* dy2, const double* fx, do
     }
 }
 
-// ShadeCell over n sums, written as floats. |v - 0.5| and |0.5 - v| are the same number, so both
-// branches of the ramp share one square root and differ only in their caps.
-void ShadeSums(const FieldFrame& frame, const double* sum, int n, float* rgb) {
+// c * 255 as a byte, the way GL converts a float colour: the product rounded to a float, then to
+// the nearest integer, ties to even. Adding 2^23 to a product in [0, 255] does that last rounding
+// and leaves the integer in the low bits.
+inline uint32_t ColourByte(float c) {
+    const float product = c * 255.0f;
+    return __builtin_bit_cast(uint32_t, product + 0x1p23f) & 0xFFu;
+}
+
+// ShadeCell over n sums, written as floats and, when kTexels, as RGBA8 texels (bytes R, G, B, A in
+// memory order on this little-endian processor). |v - 0.5| and |0.5 - v| are the same number, so
+// both branches of the ramp share one square root and differ only in their caps.
+template <bool kTexels>
+void ShadeSums(const FieldFrame& frame, const double* sum, int n, float* rgb, uint32_t* texels) {
     const double count = frame.blobCount;
     for (int i = 0; i < n; ++i) {
         const double v = sum[i] / count * 0.5 + 0.5;
         const double s = __builtin_sqrt(__builtin_fabs(v - 0.5) * 2.0);
         const bool upper = v > 0.5;
-        rgb[3 * i + 0] = static_cast<float>((1.0 - s) * 0.4 + s);
-        rgb[3 * i + 1] = static_cast<float>(s * (upper ? 0.82 : 0.78));
-        rgb[3 * i + 2] = static_cast<float>(s * (upper ? 0.78 : 0.74));
+        const float r = static_cast<float>((1.0 - s) * 0.4 + s);
+        const float g = static_cast<float>(s * (upper ? 0.82 : 0.78));
+        const float b = static_cast<float>(s * (upper ? 0.78 : 0.74));
+        rgb[3 * i + 0] = r;
+        rgb[3 * i + 1] = g;
+        rgb[3 * i + 2] = b;
+        if (kTexels) {
+            texels[i] = ColourByte(r) | ColourByte(g) << 8 | ColourByte(b) << 16 | 0xFF000000u;
+        }
     }
 }
 
 // The row's vertical distances are formed once; the columns go through in chunks.
-void ShadeRowByVectors(const FieldFrame& frame, int y, const int* edges, int columns, float* rgb) {
+void ShadeRowByVectors(const FieldFrame& frame, int y, const int* edges, int columns, float* rgb,
+                       uint32_t* texels) {
     const double fy = y * frame.rowScale;
     double dy2[kMaxBlobs];
     for (int j = 0; j < frame.blobCount; ++j) {
@@ -119,7 +136,11 @@ void ShadeRowByVectors(const FieldFrame& frame, int y, const int* edges, int col
             sum[i] = 0.0;
         }
         AddRipples(frame, dy2, fx, sum, n);
-        ShadeSums(frame, sum, n, rgb + 3 * first);
+        if (texels != nullptr) {
+            ShadeSums<true>(frame, sum, n, rgb + 3 * first, texels + first);
+        } else {
+            ShadeSums<false>(frame, sum, n, rgb + 3 * first, nullptr);
+        }
     }
 }
 

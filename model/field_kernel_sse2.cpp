@@ -11,8 +11,9 @@
 #define FIELD_KERNEL_FMA 0
 #include "model/field_kernel_body.h"
 
-void ShadeFieldRowSse2(const FieldFrame& frame, int y, const int* edges, int columns, float* rgb) {
-    ShadeRowByVectors(frame, y, edges, columns, rgb);
+void ShadeFieldRowSse2(const FieldFrame& frame, int y, const int* edges, int columns, float* rgb,
+                       uint32_t* texels) {
+    ShadeRowByVectors(frame, y, edges, columns, rgb, texels);
 }
 
 void KernelSinSse2(const double* x, double* out, int n) {

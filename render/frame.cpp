@@ -1,21 +1,36 @@
-// frame.cpp -- the portable OpenGL 1.1 renderer: fixed state, band, and one quad per cell.
+// frame.cpp -- the portable OpenGL 1.1 renderer: fixed state, band, the view's buffers and the
+// field drawn as one quad per cell or as a texture with the same pixels.
 #include "render/frame.h"
 
 #include "model/animation.h"
 #include "model/field.h"
+#include "model/named_choice.h"
 #include "model/scene.h"
 #include "render/gl.h"
 #include "render/gl_context.h"
+#include "render/texture_frame.h"
 
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <vector>
 
 namespace {
 bool g_submitChosen = false;
-SubmitMode g_submitMode = SubmitMode::kBatched;
+SubmitMode g_submitMode = SubmitMode::kTexture;
+FrameLimits g_limits = {};
+
+// The grid the view's buffers are sized for. They are sized when the view or the submission mode
+// changes, never while a frame is drawn.
+struct ViewBuffers {
+    bool drawn; // false: frames advance the model but draw and present nothing
+    bool sized; // for sizedMode
+    SubmitMode sizedMode;
+    int columns, rows; // the most cells across, and up the band (at no letterbox)
+};
+ViewBuffers g_view = {true, false, SubmitMode::kTexture, 0, 0};
 
 // The client arrays of the batched mode, kept from frame to frame. The corners depend only on the
 // band's rows and the columns, which change rarely, so they are written again only then. The
@@ -36,9 +51,10 @@ QuadBatch g_batch = {};
 } // namespace
 
 // Filled, smooth-shaded polygons, no depth test, no dithering, back faces culled, linear fog
-// configured but off. The depth test is switched on and off again on purpose: the state left is
-// what counts, and the order is kept as the saver has always made it.
+// configured but off. The calls follow the fixed state table in its order, and every frame relies
+// on the state they leave: the depth test, switched on and then off again, ends off.
 void InitGLState(int width, int height) {
+    ForgetCellTexture(); // a new context has none
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
     glShadeModel(GL_SMOOTH);
     glClearDepth(1.0);
@@ -64,6 +80,7 @@ void ApplyScene(int width, int height) {
     s.viewWidth = width;
     s.viewHeight = height;
     ResetScene();
+    const bool drawn = ResizeView(width, height);
     glClearColor(static_cast<float>(s.clearRed), static_cast<float>(s.clearGreen),
                  static_cast<float>(s.clearBlue), 0.0f);
     glFogfv(GL_FOG_COLOR, s.fogColor);
@@ -74,21 +91,76 @@ void ApplyScene(int width, int height) {
     }
     SetBandViewport(width, height, 0.0);
     SetBandOrtho(width, height, 0.0);
-    ClearFrame();
+    if (drawn) {
+        ClearFrame();
+    }
+}
+
+// Sizes what a frame of the view needs in the mode in use. A texture that GL refuses switches the
+// run to batched. No allocation failure leaves: the view is then not drawn.
+static void SizeViewBuffers() {
+    const SceneParams& s = g_model.scene;
+    ViewBuffers& v = g_view;
+    v.sized = true;
+    v.sizedMode = ActiveSubmitMode();
+    FieldFrame grid{};
+    grid.width = s.viewWidth;
+    grid.yStart = 0;
+    grid.yEnd = s.viewHeight;
+    grid.cellSize = s.cellSize;
+    CountFieldCells(grid, &v.columns, &v.rows);
+    const long long pixels = static_cast<long long>(s.viewWidth) * s.viewHeight;
+    const long long limit = g_limits.maxViewPixels > 0 ? g_limits.maxViewPixels : kMaxViewPixels;
+    v.drawn = pixels <= limit && SizeFieldRows(v.columns);
+    if (!v.drawn) {
+        return;
+    }
+    try {
+        if (v.sizedMode == SubmitMode::kTexture &&
+            !SizeCellTexture(v.columns, v.rows, g_limits.maxTextureSize, g_limits.refuseTexture)) {
+            SelectSubmitMode(SubmitMode::kBatched);
+            v.sizedMode = SubmitMode::kBatched;
+        }
+        if (v.sizedMode == SubmitMode::kBatched) {
+            const size_t cells = static_cast<size_t>(v.columns) * v.rows;
+            g_batch.corners.resize(8 * cells);
+            g_batch.colours.resize(12 * (kCellsPerDraw + static_cast<size_t>(v.columns)));
+            g_batch.haveCorners = false;
+        }
+    } catch (const std::bad_alloc&) {
+        v.drawn = false;
+    }
+}
+
+bool ResizeView(int width, int height) {
+    g_model.scene.viewWidth = width;
+    g_model.scene.viewHeight = height;
+    SizeViewBuffers();
+    return g_view.drawn;
+}
+
+BandRows BandRowsOf(double height, double letterbox) {
+    BandRows band;
+    band.bottom = static_cast<int>(letterbox * height);
+    band.top = static_cast<int>((1.0 - letterbox) * height);
+    band.viewY = static_cast<int>(letterbox * height);
+    band.viewHeight = static_cast<int>((1.0 - 2.0 * letterbox) * height);
+    return band;
 }
 
 // The viewport's height and the projection's rows are truncated separately and may differ by a
-// pixel; the picture has always been drawn that way.
+// pixel. That stays: the band's rows decide where each cell edge falls on the screen, and every
+// submission mode must show the same picture.
 void SetBandViewport(double width, double height, double letterbox) {
-    glViewport(0, static_cast<GLint>(letterbox * height), static_cast<GLsizei>(width),
-               static_cast<GLsizei>((1.0 - 2.0 * letterbox) * height));
+    const BandRows band = BandRowsOf(height, letterbox);
+    glViewport(0, band.viewY, static_cast<GLsizei>(width), band.viewHeight);
 }
 
 void SetBandOrtho(double width, double height, double letterbox) {
+    const BandRows band = BandRowsOf(height, letterbox);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    glOrtho(0.0, static_cast<int>(width), static_cast<int>(letterbox * height),
-            static_cast<int>((1.0 - letterbox) * height), -1.0, 1.0);
+    glOrtho(0.0, static_cast<int>(width), band.bottom, band.top, -1.0, 1.0);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
 }
@@ -103,6 +175,9 @@ void RenderFrame() {
     StepOscillators();
     SceneParams& s = g_model.scene;
     s.letterbox = (std::sin(2.0 * g_model.bank.phase[7]) * 0.5 + 0.5) * 0.15;
+    if (!g_view.drawn) {
+        return;
+    }
     glDepthMask(GL_FALSE);
     if (s.lightingOff) {
         glDisable(GL_LIGHTING);
@@ -143,13 +218,7 @@ static void CollectRowBatched(const FieldRow& row, void* context) {
     QuadBatch* b = static_cast<QuadBatch*>(context);
     const size_t first = static_cast<size_t>(b->cells);
     const size_t cells = first + static_cast<size_t>(row.columns);
-    if (b->corners.size() < 8 * cells) {
-        b->corners.resize(8 * cells);
-    }
-    const size_t pending = cells - static_cast<size_t>(b->drawn);
-    if (b->colours.size() < 12 * pending) {
-        b->colours.resize(12 * pending);
-    }
+    const size_t pending = cells - static_cast<size_t>(b->drawn); // fewer than the arrays hold
     GLfloat* colour = &b->colours[12 * (first - b->drawn)];
     for (int i = 0; i < row.columns; ++i) {
         const float* c = row.rgb + 3 * i;
@@ -198,34 +267,46 @@ static void DrawFieldBatched(const FieldFrame& frame) {
     b.cellSize = frame.cellSize;
 }
 
-void DrawField() {
-    FieldFrame frame;
-    PrepareFieldFrame(&frame);
-    if (ActiveSubmitMode() == SubmitMode::kBatched) {
-        DrawFieldBatched(frame);
-        return;
-    }
+static void DrawFieldImmediate(const FieldFrame& frame) {
     glBegin(GL_QUADS);
     WalkField(frame, EmitRowImmediate, nullptr);
     glEnd();
 }
 
+void DrawField() {
+    FieldFrame frame;
+    PrepareFieldFrame(&frame);
+    if (!g_view.sized || g_view.sizedMode != ActiveSubmitMode()) {
+        SizeViewBuffers(); // only after the mode was changed
+    }
+    int columns = 0;
+    int rows = 0;
+    CountFieldCells(frame, &columns, &rows);
+    if (!g_view.drawn || columns > g_view.columns || rows > g_view.rows) {
+        return; // the view outgrew its buffers: no frame may allocate
+    }
+    switch (g_view.sizedMode) {
+    case SubmitMode::kTexture:
+        DrawFieldTexture(frame, columns, rows);
+        break;
+    case SubmitMode::kBatched:
+        DrawFieldBatched(frame);
+        break;
+    case SubmitMode::kImmediate:
+        DrawFieldImmediate(frame);
+        break;
+    }
+}
+
+static const char* const kSubmitModeNames[] = {"immediate", "batched", "texture"}; // in order
+
 const char* SubmitModeName(SubmitMode mode) {
-    return mode == SubmitMode::kImmediate ? "immediate" : "batched";
+    return kSubmitModeNames[static_cast<int>(mode)];
 }
 
 SubmitMode PickSubmitMode(const char* request) {
-    if (request == nullptr || request[0] == '\0') {
-        return SubmitMode::kBatched;
-    }
-    for (const SubmitMode mode : {SubmitMode::kImmediate, SubmitMode::kBatched}) {
-        if (std::strcmp(request, SubmitModeName(mode)) == 0) {
-            return mode;
-        }
-    }
-    std::fprintf(stderr, "RIPPLEFIELD_SUBMIT=%s is not immediate or batched: using batched\n",
-                 request);
-    return SubmitMode::kBatched;
+    return static_cast<SubmitMode>(PickNamedChoice("RIPPLEFIELD_SUBMIT", request, kSubmitModeNames,
+                                                   3, static_cast<int>(SubmitMode::kTexture)));
 }
 
 void SelectSubmitMode(SubmitMode mode) {
@@ -240,7 +321,13 @@ SubmitMode ActiveSubmitMode() {
     return g_submitMode;
 }
 
+void SetFrameLimits(const FrameLimits& limits) {
+    g_limits = limits;
+}
+
 void PresentFrame(void* device) {
     RenderFrame();
-    SwapGLBuffers(device);
+    if (g_view.drawn) {
+        SwapGLBuffers(device);
+    }
 }

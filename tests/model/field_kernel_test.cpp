@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -55,13 +56,21 @@ void CollectRow(const FieldRow& row, void* context) {
     }
 }
 
-std::vector<Cell> WalkWith(FieldPath path) {
+std::vector<Cell> WalkWith(FieldPath path, const FieldTexels* texels = nullptr) {
     EXPECT_EQ(SelectFieldPath(path), path);
     FieldFrame frame;
     PrepareFieldFrame(&frame);
     std::vector<Cell> cells;
-    WalkField(frame, CollectRow, &cells);
+    WalkField(frame, CollectRow, &cells, texels);
     return cells;
+}
+
+// The byte GL makes of a float colour, computed here on its own: the product rounded to a float
+// (the volatile keeps x87 from holding it wider), then rounded to the nearest integer, ties to
+// even.
+uint8_t GLByte(float c) {
+    volatile float product = c * 255.0f;
+    return static_cast<uint8_t>(std::lrintf(product));
 }
 
 // Leaves the path as it found it: the other tests walk with the path in use.
@@ -213,5 +222,55 @@ TEST_F(FieldKernelTest, RequestsFallBackToTheFastestPathTheCpuHas) {
         EXPECT_NE(said.find(f.request), std::string::npos) << said;
         EXPECT_NE(said.find(FieldPathName(f.expected)), std::string::npos) << said;
         EXPECT_EQ(said.find('\n'), said.size() - 1) << said;
+    }
+}
+
+// Each path's colours are the plain ones (but for the rare last bit above), so its bytes must be
+// what GL makes of them.
+TEST_F(FieldKernelTest, EveryPathWritesTheBytesGLMakesOfItsColours) {
+    const struct {
+        int width, height;
+        double letterbox;
+    } views[] = {{3840, 2160, 0.0}, {1920, 1080, 0.07}, {333, 77, 0.0311}, {7, 13, 0.0}};
+    for (const FieldPath path : {FieldPath::kPlain, FieldPath::kSse2, FieldPath::kAvx2}) {
+        if (!CpuHasFieldPath(path)) {
+            continue;
+        }
+        long ties = 0; // products halfway above an even byte: rounding half up gives the next
+        SeedRandom(99);
+        ResetScene();
+        for (const auto& view : views) {
+            g_model.scene.viewWidth = view.width;
+            g_model.scene.viewHeight = view.height;
+            g_model.scene.letterbox = view.letterbox;
+            FieldFrame frame;
+            PrepareFieldFrame(&frame);
+            int columns = 0;
+            int rows = 0;
+            CountFieldCells(frame, &columns, &rows);
+            // Room for one row fewer than the band has: the last must stay untouched.
+            std::vector<uint32_t> image(static_cast<size_t>(columns) * rows, 0);
+            const FieldTexels texels{image.data(), columns, rows - 1};
+            const std::vector<Cell> cells = WalkWith(path, &texels);
+            ASSERT_EQ(cells.size(), image.size());
+            for (size_t i = 0; i < cells.size(); ++i) {
+                if (i >= static_cast<size_t>(columns) * (rows - 1)) {
+                    ASSERT_EQ(image[i], 0u) << "a row beyond the capacity was written";
+                    continue;
+                }
+                uint8_t bytes[4];
+                std::memcpy(bytes, &image[i], 4);
+                ASSERT_EQ(bytes[3], 255) << i;
+                for (int k = 0; k < 3; ++k) {
+                    const float c = cells[i].rgb[k];
+                    ASSERT_EQ(bytes[k], GLByte(c)) << FieldPathName(path) << " cell " << i;
+                    volatile float product = c * 255.0f;
+                    const float below = std::floor(product);
+                    ties += product - below == 0.5f && std::fmod(below, 2.0f) == 0.0f;
+                }
+            }
+        }
+        std::printf("%s: %ld colours halfway above an even byte\n", FieldPathName(path), ties);
+        EXPECT_GT(ties, 0) << FieldPathName(path);
     }
 }

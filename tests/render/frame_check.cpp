@@ -1,8 +1,12 @@
 // frame_check.cpp -- a drawn frame against the model's cells.
 #include "frame_check.h"
 
+#include <cmath>
+#include <cstring>
+
 #include "model/field.h"
 #include "model/scene.h"
+#include "render/frame.h"
 #include "render/gl.h"
 
 static void CollectRow(const FieldRow& row, void* context) {
@@ -72,6 +76,72 @@ bool IsClearColour(const unsigned char* p) {
                 return ::testing::AssertionFailure() << "strip pixel " << x << "," << y;
             }
         }
+    }
+    return ::testing::AssertionSuccess();
+}
+
+std::vector<double> SpreadLetterboxes(int n) {
+    std::vector<double> letterboxes;
+    for (int k = 0; k < n; ++k) {
+        letterboxes.push_back(n > 1 ? 0.15 * k / (n - 1) : 0.0);
+    }
+    return letterboxes;
+}
+
+// The field at one letterbox, drawn in a mode under that band, read back.
+static std::vector<unsigned char> DrawnPixels(SubmitMode mode, double letterbox, int w, int h) {
+    SceneParams& s = g_model.scene;
+    s.letterbox = letterbox;
+    SetBandViewport(s.viewWidth, s.viewHeight, letterbox);
+    SetBandOrtho(s.viewWidth, s.viewHeight, letterbox);
+    ClearFrame();
+    SelectSubmitMode(mode);
+    DrawField();
+    return ReadFramePixels(w, h);
+}
+
+// Whether a cell edge of the band falls within 1/128 of a pixel centre.
+static bool HasEdgeNearPixelCentre(const BandRows& band, int height) {
+    const double scale = static_cast<double>(band.viewHeight) / (band.top - band.bottom);
+    for (int y = band.bottom; y <= height; y += 6) {
+        const double at = band.viewY + (y - band.bottom) * scale;
+        if (std::fabs(at - std::floor(at) - 0.5) < 1.0 / 128) {
+            return true;
+        }
+    }
+    return false;
+}
+
+::testing::AssertionResult
+TextureMatchesBatched(int w, int h, const std::vector<double>& letterboxes, IdentityCount* count) {
+    for (const double letterbox : letterboxes) {
+        const std::vector<unsigned char> batched =
+            DrawnPixels(SubmitMode::kBatched, letterbox, w, h);
+        while (glGetError() != GL_NO_ERROR) {
+        }
+        const std::vector<unsigned char> texture =
+            DrawnPixels(SubmitMode::kTexture, letterbox, w, h);
+        const BandRows band = BandRowsOf(h, letterbox);
+        GLint bound = -1;
+        glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+        // An empty band's projection is refused by GL in every mode.
+        const GLenum error = band.top > band.bottom ? glGetError() : GL_NO_ERROR;
+        if (glIsEnabled(GL_TEXTURE_2D) || bound != 0 || error != GL_NO_ERROR) {
+            return ::testing::AssertionFailure()
+                   << "texturing left on or texture " << bound << " bound; GL error " << error;
+        }
+        for (size_t i = 0; i < texture.size(); i += 4) {
+            if (std::memcmp(&texture[i], &batched[i], 3) != 0) {
+                return ::testing::AssertionFailure()
+                       << w << "x" << h << " letterbox " << letterbox << ": pixel " << i / 4 % w
+                       << "," << i / 4 / w << " differs";
+            }
+        }
+        const bool mismatch = band.top - band.bottom != band.viewHeight;
+        ++count->frames;
+        count->pixels += static_cast<long long>(w) * h;
+        count->mismatchFrames += mismatch;
+        count->tieFrames += mismatch && HasEdgeNearPixelCentre(band, h);
     }
     return ::testing::AssertionSuccess();
 }

@@ -20,3 +20,20 @@ bool IsClearColour(const unsigned char* rgba);
 // the strips above and below the band keep the clear colour.
 ::testing::AssertionResult FrameMatchesCells(const std::vector<unsigned char>& pixels, int width,
                                              int height);
+
+// What a comparison of the texture mode with the batched one covered.
+struct IdentityCount {
+    int frames = 0;
+    long long pixels = 0;
+    int mismatchFrames = 0; // the viewport one row lower than the projection's rows
+    int tieFrames = 0;      // of those, frames with a cell edge within 1/128 of a pixel centre
+};
+
+// Draws the current scene at each letterbox in the batched and in the texture mode on the current
+// context, whose surface is width x height, and compares every pixel read back. Leaves the texture
+// mode selected, and GL as the fixed state has it.
+::testing::AssertionResult TextureMatchesBatched(int width, int height,
+                                                 const std::vector<double>& letterboxes,
+                                                 IdentityCount* count);
+// n letterboxes spread over the band's range, 0 and 0.15 included.
+std::vector<double> SpreadLetterboxes(int n);

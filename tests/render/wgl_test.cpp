@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdio>
+
 #include "model/scene.h"
 #include "render/frame.h"
 #include "render/gl.h"
@@ -83,4 +85,32 @@ TEST(WglContext, DrawsPresentsAndReleases) {
     EXPECT_FALSE(wglDeleteContext(static_cast<HGLRC>(context.render)));
     ReleaseDC(hwnd, dc);
     DestroyWindow(hwnd);
+}
+
+// Frames whose viewport is one row lower than the projection's rows are among the letterboxes
+// swept, and so are frames with a cell edge on a pixel centre.
+TEST(WglContext, TextureDrawsThePixelsOfTheQuadsIncludingScaledBands) {
+    const struct {
+        int width, height, frames;
+    } views[] = {{1, 1, 4}, {5, 5, 8}, {7, 13, 8}, {640, 480, 24}, {1023, 767, 16}};
+    IdentityCount count;
+    for (const auto& v : views) {
+        ResetModelState();
+        SeedRandom(2024);
+        HWND hwnd = OpenWindow(v.width, v.height);
+        ASSERT_NE(hwnd, nullptr);
+        const GLContext context = CreateGLContext(hwnd);
+        ASSERT_NE(context.render, nullptr);
+        SelectSubmitMode(SubmitMode::kTexture);
+        InitGLState(v.width, v.height);
+        glReadBuffer(GL_BACK);
+        EXPECT_TRUE(TextureMatchesBatched(v.width, v.height, SpreadLetterboxes(v.frames), &count));
+        DestroyGLContext(hwnd, context.device, context.render);
+        DestroyWindow(hwnd);
+    }
+    std::printf("%d frames, %lld pixels equal; %d frames with a scaled band, %d of them with an "
+                "edge on a pixel centre\n",
+                count.frames, count.pixels, count.mismatchFrames, count.tieFrames);
+    EXPECT_GT(count.mismatchFrames, 0);
+    EXPECT_GT(count.tieFrames, 0);
 }

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include <psapi.h>
+
 #include "process_support.h"
 
 namespace {
@@ -691,5 +693,39 @@ TEST_F(ScrFullScreen, ScreenShowsTheMovingBandBetweenLetterboxStrips) {
     EXPECT_FALSE(Ended(saver));
 
     ClickMouse();
+    EXPECT_EQ(ExitCode(saver), 0u);
+}
+
+TEST_F(ScrPreview, InAParentTooLargeToDrawKeepsRunningAndEndsWithIt) {
+    // 16000 x 16000 pixels: more than a 32-bit process can hold colour buffers for. A popup is
+    // not cut down to the screen's size.
+    HWND parent =
+        CreateWindowExA(WS_EX_NOACTIVATE, "RippleFieldScrTest", "Display settings", WS_POPUP, 0, 0,
+                        16000, 16000, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    windows_.push_back(parent);
+    ShowWindow(parent, SW_SHOWNOACTIVATE);
+    RECT client;
+    GetClientRect(parent, &client);
+    ASSERT_EQ(client.right, 16000);
+    ASSERT_EQ(client.bottom, 16000);
+    HANDLE saver = Start("/p " + HandleText(parent));
+    ASSERT_NE(saver, nullptr);
+    HWND preview = nullptr;
+    WaitUntil(
+        [&] {
+            preview = FindWindowExA(parent, nullptr, kSaverClass, "Preview");
+            return preview != nullptr || Ended(saver);
+        },
+        kStartMs);
+    ASSERT_NE(preview, nullptr) << "no preview child in the parent";
+    // Drawing even one frame of it takes gigabytes and seconds; a saver that tried would be gone.
+    PumpMessagesFor(6000);
+    ASSERT_FALSE(Ended(saver)) << "the saver ended while the parent was still there";
+    PROCESS_MEMORY_COUNTERS memory = {};
+    memory.cb = sizeof memory;
+    ASSERT_TRUE(K32GetProcessMemoryInfo(saver, &memory, sizeof memory));
+    EXPECT_LT(memory.PeakPagefileUsage, 128u << 20) << "buffers for the view were allocated";
+
+    DestroyWindow(parent);
     EXPECT_EQ(ExitCode(saver), 0u);
 }
