@@ -189,15 +189,16 @@ TEST_F(SaverHooks, SwapsWaitForOneRefreshWhereTheDriverOffersIt) {
     DestroyWindow(hwnd);
 }
 
-}
-
 // An exception never leaves the hooks (it would end the process): a frame that throws from deep
 // inside is skipped, and the next one is drawn.
 TEST_F(SaverHooks, AFrameThatThrowsIsSkipped) {
     HWND hwnd = OpenSaverWindow();
+    g_saverPacing.readMilliseconds = ReadPacerClock; // each message below comes when a frame is due
     g_model.readMilliseconds = ThrowingMilliseconds;
+    g_pacerClock += 1000.0;
     EXPECT_EQ(SendMessageA(hwnd, WM_TIMER, 1, 0), 0);
     g_model.readMilliseconds = CountingMilliseconds;
+    g_pacerClock += 1000.0;
     SendMessageA(hwnd, WM_TIMER, 1, 0);
     EXPECT_EQ(g_readings, 1);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
