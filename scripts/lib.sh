@@ -5,6 +5,10 @@ WINEPREFIX_DIR="$ROOT/build/windows/wineprefix"
 
 NATIVE_PACKAGES="cmake make g++ libgtest-dev googletest libbenchmark-dev freeglut3-dev
   libegl-dev libgl-dev libegl-mesa0 libgl1-mesa-dri libpng-dev"
+# The X screen saver's display mode: X libraries, a private X server for its tests, the daemon and
+# the installed display modes its tests and benchmark run beside it, and what packaging uses.
+HACK_PACKAGES="libx11-dev libxrandr-dev libxdamage-dev libxml2-dev xvfb x11-utils imagemagick
+  xscreensaver xscreensaver-gl xscreensaver-data xscreensaver-data-extra dpkg-dev file"
 WINDOWS_PACKAGES="g++-mingw-w64-i686-posix wine wine32:i386 wine32-preloader:i386 wine64
   libgl1-mesa-dri:i386 libglx-mesa0:i386 xvfb x11-utils xdotool imagemagick"
 
@@ -36,7 +40,7 @@ install_packages() {
         dpkg --add-architecture i386
         APT_UPDATED=
     fi
-    missing=$(missing_packages $NATIVE_PACKAGES $WINDOWS_PACKAGES)
+    missing=$(missing_packages $NATIVE_PACKAGES $HACK_PACKAGES $WINDOWS_PACKAGES)
     if [ -n "$missing" ]; then
         log "installing: $missing"
         apt_update || return 1
@@ -46,6 +50,17 @@ install_packages() {
     fi
     enable_i386_programs || { log "cannot run 32-bit programs"; return 1; }
     [ -z "$missing" ] && return 0
+    # shellcheck disable=SC2086
+    apt_install $missing
+}
+
+# Installs what the native build, the display mode and its tests need, without Wine.
+install_native_packages() {
+    # shellcheck disable=SC2086
+    missing=$(missing_packages $NATIVE_PACKAGES $HACK_PACKAGES)
+    [ -z "$missing" ] && return 0
+    log "installing: $missing"
+    apt_update || return 1
     # shellcheck disable=SC2086
     apt_install $missing
 }

@@ -1,0 +1,64 @@
+// picture.cpp -- the display mode's picture: context, frames with the readout, sizes, release.
+#include "hack/picture.h"
+
+#include "model/scene.h"
+#include "render/fps_overlay.h"
+#include "render/frame.h"
+#include "render/gl_context.h"
+
+namespace {
+
+// One view per process, so one record.
+struct Picture {
+    GLContext context;
+    int width;
+    int height;
+    bool showFps;
+    FpsCounter fps;
+};
+
+Picture g_picture;
+
+} // namespace
+
+bool StartPicture(void* view, int width, int height, bool showFps, double nowMs, double cpuMs) {
+    g_picture = Picture{};
+    g_picture.context = CreateGLContext(view);
+    if (g_picture.context.render == nullptr) {
+        return false;
+    }
+    g_picture.width = width;
+    g_picture.height = height;
+    g_picture.showFps = showFps;
+    StartFpsCounter(&g_picture.fps, nowMs, cpuMs);
+    InitGLState(width, height);
+    return true;
+}
+
+// RenderFrame takes the band and viewport from the stored view size at every frame, and its
+// buffers follow the size they are handed, so storing the size is all a resize needs; unlike
+// ApplyScene it leaves the oscillators where they are.
+void ResizePicture(int width, int height) {
+    g_picture.width = width;
+    g_picture.height = height;
+    g_model.scene.viewWidth = width;
+    g_model.scene.viewHeight = height;
+}
+
+void DrawPicture(double nowMs, double cpuMs) {
+    if (!g_picture.showFps) {
+        PresentFrame(g_picture.context.device);
+        return;
+    }
+    RenderFrame();
+    CountFpsFrame(&g_picture.fps, nowMs, cpuMs);
+    char readout[64];
+    FormatFpsReadout(g_picture.fps, readout, sizeof readout);
+    DrawFpsOverlay(readout, g_picture.width, g_picture.height);
+    SwapGLBuffers(g_picture.context.device);
+}
+
+void StopPicture(void* view) {
+    DestroyGLContext(view, g_picture.context.device, g_picture.context.render);
+    g_picture.context = GLContext{nullptr, nullptr};
+}
