@@ -2,7 +2,12 @@
 // draws, how it follows a resize, how it ends, and what bad input gets.
 #include "x_support.h"
 
+#include <X11/extensions/Xdamage.h>
+
 #include <csignal>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
 
 #include <sys/wait.h>
 
@@ -129,6 +134,78 @@ TEST_F(HackProcessTest, DestroyingTheWindowEndsIt) {
     XSync(display_, False);
     EXPECT_EQ(ExitCode(), 0);
     EXPECT_EQ(ReadStderr(&hack_), "");
+}
+
+// Processor time of a process so far, in clock ticks.
+long CpuTicks(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    std::istringstream fields(line.substr(line.rfind(')') + 2));
+    std::string field;
+    long user = 0;
+    long system = 0;
+    for (int i = 3; i <= 15 && fields >> field; ++i) {
+        user = i == 14 ? std::stol(field) : user;
+        system = i == 15 ? std::stol(field) : system;
+    }
+    return user + system;
+}
+
+// At most the frame rate asked for (the refresh rate by default: Xvfb reports none, so 60 Hz),
+// and asleep between frames. Whole-window damage counts the frames that reach the X server.
+TEST_F(HackProcessTest, PacesFramesAndSleepsBetweenThem) {
+    int eventBase = 0;
+    int errorBase = 0;
+    ASSERT_TRUE(XDamageQueryExtension(display_, &eventBase, &errorBase));
+    struct Case {
+        std::vector<std::string> args;
+        double maxFps;
+    };
+    const Case cases[] = {{{}, 60.0}, {{"--delay", "100000"}, 10.0}, {{"-delay", "40000"}, 25.0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.maxFps);
+        const Window window = MakeWindow(display_, 0, 0, 160, 120, kGreen);
+        std::vector<std::string> args = {"--window-id", WindowIdText(window)};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        Run(args);
+        ASSERT_TRUE(WaitForPicture(window, 160, 120));
+        const Damage damage = XDamageCreate(display_, window, XDamageReportRawRectangles);
+        XSync(display_, False);
+        // Frames that reached the server since the last call.
+        const auto countFrames = [&] {
+            int frames = 0;
+            while (XPending(display_) > 0) {
+                XEvent event;
+                XNextEvent(display_, &event);
+                if (event.type == eventBase + XDamageNotify) {
+                    const XDamageNotifyEvent* d = reinterpret_cast<XDamageNotifyEvent*>(&event);
+                    frames += d->area.width == 160 && d->area.height == 120 ? 1 : 0;
+                }
+            }
+            return frames;
+        };
+        ASSERT_TRUE(WaitUntil([&] { return countFrames() > 0; }, kPatientMs)) << "no frame seen";
+        const long cpuBefore = CpuTicks(hack_.pid);
+        const double start = SteadyMs();
+        int frames = 0;
+        while (SteadyMs() - start < 3000.0) {
+            frames += countFrames();
+            usleep(2000);
+        }
+        const double seconds = (SteadyMs() - start) / 1000.0;
+        const double cpuSeconds =
+            static_cast<double>(CpuTicks(hack_.pid) - cpuBefore) / sysconf(_SC_CLK_TCK);
+        EXPECT_LE(frames / seconds, c.maxFps * 1.2 + 1.0) << frames << " frames";
+        EXPECT_LT(cpuSeconds / seconds, 0.5) << "busy between frames";
+        std::printf("%s: %.1f frames a second, %.0f%% of a processor\n",
+                    c.args.empty() ? "default" : c.args[1].c_str(), frames / seconds,
+                    100.0 * cpuSeconds / seconds);
+        XDamageDestroy(display_, damage);
+        kill(hack_.pid, SIGTERM);
+        EXPECT_EQ(ExitCode(), 0);
+        XDestroyWindow(display_, window);
+    }
 }
 
 // --root takes $XSCREENSAVER_WINDOW, or the root window without it; --window-id wins over both.
