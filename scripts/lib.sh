@@ -4,13 +4,13 @@ ROOT=$(cd "$(dirname "$0")/.." && pwd)
 WINEPREFIX_DIR="$ROOT/build/windows/wineprefix"
 
 NATIVE_PACKAGES="cmake make g++ libgtest-dev googletest libbenchmark-dev freeglut3-dev
-  libegl-dev libgl-dev libegl-mesa0 libgl1-mesa-dri libpng-dev"
-# The X screen saver's display mode: X libraries, a private X server for its tests, the daemon and
-# the installed display modes its tests and benchmark run beside it, and what packaging uses.
-HACK_PACKAGES="libx11-dev libxrandr-dev libxdamage-dev libxml2-dev xvfb x11-utils imagemagick
+  libegl-dev libgl-dev libegl-mesa0 libgl1-mesa-dri libpng-dev libxdamage-dev xvfb"
+# The X screen saver's display mode: X libraries, the daemon and the installed display modes that
+# its tests and benchmark run beside it, and what packaging uses.
+HACK_PACKAGES="libx11-dev libxrandr-dev libxml2-dev x11-utils imagemagick
   xscreensaver xscreensaver-gl xscreensaver-data xscreensaver-data-extra dpkg-dev file"
 WINDOWS_PACKAGES="g++-mingw-w64-i686-posix wine wine32:i386 wine32-preloader:i386 wine64
-  libgl1-mesa-dri:i386 libglx-mesa0:i386 xvfb x11-utils xdotool imagemagick"
+  libgl1-mesa-dri:i386 libglx-mesa0:i386 x11-utils xdotool imagemagick"
 
 log() { printf '== %s\n' "$*"; }
 
