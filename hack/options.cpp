@@ -77,8 +77,9 @@ const char* OptionName(const char* argument) {
 bool ParseWindowId(const char* text, unsigned long* id) {
     uint64_t value = 0;
     const bool hex = text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    // X resource ids have 29 bits.
     if (!ParseDigits(hex ? text + 2 : text, hex ? 16 : 10, &value) || value == 0 ||
-        value > UINT64_C(0xFFFFFFFF)) {
+        value > UINT64_C(0x1FFFFFFF)) {
         return false;
     }
     *id = static_cast<unsigned long>(value);

@@ -19,7 +19,7 @@ enum class ParseStatus { kParsed, kUnrecognised, kBadValue };
 // holds one line for stderr (for kUnrecognised, "Unrecognised option: X", before the usage).
 ParseStatus ParseHackOptions(int argc, const char* const* argv, HackOptions* options,
                              std::string* error);
-// A window id in hex (0x...) or decimal, 1 to 0xFFFFFFFF; false when the text is not one.
+// A window id in hex (0x...) or decimal, 1 to 0x1FFFFFFF; false when the text is not one.
 bool ParseWindowId(const char* text, unsigned long* id);
 
 enum class HackTarget { kOwnWindow, kRootWindow, kGivenWindow };

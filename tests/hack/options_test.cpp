@@ -67,10 +67,10 @@ TEST(HackOptions, WindowIdsInHexAndDecimal) {
     };
     const Case cases[] = {
         {"0x1", true, 1},
-        {"0xffffffff", true, 0xffffffffUL},
-        {"4294967295", true, 0xffffffffUL},
-        {"0x100000000", false, 0},
-        {"4294967296", false, 0},
+        {"0x1FFFFFFF", true, 0x1fffffffUL},
+        {"536870911", true, 0x1fffffffUL},
+        {"0x20000000", false, 0}, // ids have 29 bits
+        {"536870912", false, 0},
         {"0", false, 0},
         {"0x0", false, 0},
         {"", false, 0},
