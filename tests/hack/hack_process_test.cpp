@@ -268,6 +268,38 @@ TEST_F(HackProcessTest, RootAndWindowIdChooseTheWindow) {
     }
 }
 
+// No option: a top-level window of its own, named for the window manager, as large as the screen
+// allows up to 1024x768.
+TEST_F(HackProcessTest, WithoutOptionsOpensAWindowOfItsOwn) {
+    Run({});
+    Window own = 0;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            Window root = 0;
+            Window parent = 0;
+            Window* children = nullptr;
+            unsigned count = 0;
+            XQueryTree(display_, Root(), &root, &parent, &children, &count);
+            for (unsigned i = 0; i < count; ++i) {
+                char* name = nullptr;
+                if (XFetchName(display_, children[i], &name) && name != nullptr) {
+                    own = std::string(name) == "RippleField" ? children[i] : own;
+                    XFree(name);
+                }
+            }
+            XFree(children);
+            return own != 0;
+        },
+        kPatientMs));
+    XWindowAttributes attributes = {};
+    XGetWindowAttributes(display_, own, &attributes);
+    EXPECT_EQ(attributes.width, 320);
+    EXPECT_EQ(attributes.height, 240);
+    EXPECT_TRUE(WaitUntil([&] { return ShowsPicture(own, 320, 240); }, kPatientMs));
+    kill(hack_.pid, SIGTERM);
+    EXPECT_EQ(ExitCode(), 0);
+}
+
 // Bad input gets one line on stderr and exit code 1, and never a hang.
 TEST_F(HackProcessTest, BadInputGetsOneLineAndExitOne) {
     TearDown();
