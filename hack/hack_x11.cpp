@@ -34,7 +34,8 @@ struct HackState {
     Display* display;
     Window window;
     bool ownWindow;
-    Atom deleteWindow; // the window manager's close request, for a window of our own
+    Atom protocols;    // WM_PROTOCOLS, the window manager's requests to a window of our own
+    Atom deleteWindow; // of which the request to close it
     int width;
     int height;
     bool resized;
@@ -42,7 +43,7 @@ struct HackState {
     int signalPipe[2]; // a signal writes a byte, so that the wait between frames wakes up
 };
 
-HackState g_hack = {nullptr, 0, false, 0, 0, 0, false, false, {-1, -1}};
+HackState g_hack = {nullptr, 0, false, 0, 0, 0, 0, false, false, {-1, -1}};
 volatile sig_atomic_t g_stopRequested = 0;
 
 // Prints one line on stderr; control characters from the command line cannot break it in two.
@@ -149,6 +150,7 @@ bool CreateOwnWindow(Display* display) {
     XStoreName(display, g_hack.window, "RippleField");
     XClassHint hint = {const_cast<char*>("ripplefield"), const_cast<char*>("RippleField")};
     XSetClassHint(display, g_hack.window, &hint);
+    g_hack.protocols = XInternAtom(display, "WM_PROTOCOLS", False);
     g_hack.deleteWindow = XInternAtom(display, "WM_DELETE_WINDOW", False);
     XSetWMProtocols(display, g_hack.window, &g_hack.deleteWindow, 1);
     XMapRaised(display, g_hack.window);
@@ -204,7 +206,7 @@ void HandleXEvents(Display* display) {
             break;
         }
         case ClientMessage: {
-            if (g_hack.ownWindow &&
+            if (g_hack.ownWindow && event.xclient.message_type == g_hack.protocols &&
                 static_cast<Atom>(event.xclient.data.l[0]) == g_hack.deleteWindow) {
                 g_stopRequested = 1;
             }
@@ -267,6 +269,11 @@ int RunHack(const HackOptions& options) {
         ReportError(error);
         return kExitFailed;
     }
+    // First of all, so that a stop that comes early still ends the run cleanly.
+    if (!InstallStopSignals()) {
+        ReportError("cannot set up the signal handlers");
+        return kExitFailed;
+    }
     const char* displayName = std::getenv("DISPLAY");
     if (displayName == nullptr || displayName[0] == '\0') {
         ReportError("no display: DISPLAY is not set");
@@ -279,11 +286,6 @@ int RunHack(const HackOptions& options) {
     }
     g_hack.display = display;
     XSetErrorHandler(OnXError);
-    if (!InstallStopSignals()) {
-        ReportError("cannot set up the signal handlers");
-        XCloseDisplay(display);
-        return kExitFailed;
-    }
     bool ready = false;
     if (target == HackTarget::kOwnWindow) {
         ready = CreateOwnWindow(display);
