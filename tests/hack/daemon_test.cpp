@@ -3,17 +3,12 @@
 // daemon's window, deactivation ends it.
 #include "x_support.h"
 
-#include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <iostream>
-#include <sstream>
 
-#include <dirent.h>
 #include <pwd.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,92 +16,27 @@ namespace {
 
 const char kUser[] = "ripplefield-test";
 
-// Runs a command to its end; its exit code, or -1 when it did not end in time.
-int RunToEnd(const std::vector<std::string>& argv, const std::vector<std::string>& set,
-             bool inherit = true) {
-    RunningProgram program = StartProgram(argv, set, {}, inherit);
+// Runs a command to its end, in an environment of its own when one is given; its exit code, or -1
+// when it did not end in time.
+int RunToEnd(const std::vector<std::string>& argv, const std::vector<std::string>& set = {}) {
+    RunningProgram program = StartProgram(argv, set, {}, set.empty());
     int status = 0;
     const bool ended = WaitForExit(&program, kPatientMs, &status);
     KillProgram(&program);
     return ended && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// The system user the daemon runs as, made once: the daemon will not launch display modes as root.
-const passwd* TestUser() {
-    if (getpwnam(kUser) == nullptr) {
-        RunToEnd({"/usr/sbin/useradd", "--system", "--no-create-home", "--home-dir", "/nonexistent",
-                  "--shell", "/usr/sbin/nologin", kUser},
-                 {});
-    }
-    return getpwnam(kUser); // made here, or by a test running beside this one
-}
-
-// The parent of a process; 0 when it is gone.
-pid_t ParentOf(pid_t pid) {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+// Running and not a zombie (whose parent may be gone, and nobody left to reap it).
+bool IsRunning(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
     std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("PPid:", 0) == 0) {
-            return static_cast<pid_t>(std::atoi(line.c_str() + 5));
-        }
-    }
-    return 0;
-}
-
-bool DescendsFrom(pid_t pid, pid_t ancestor) {
-    for (pid_t p = ParentOf(pid); p > 1; p = ParentOf(p)) {
-        if (p == ancestor) {
-            return true;
-        }
-    }
-    return false;
-}
-
-// The pid of a running program whose executable is path and that the daemon started (other tests
-// run the same program meanwhile); 0 when there is none.
-pid_t FindProcess(const std::string& path, pid_t daemon) {
-    DIR* proc = opendir("/proc");
-    pid_t found = 0;
-    while (dirent* entry = proc != nullptr ? readdir(proc) : nullptr) {
-        const pid_t pid = static_cast<pid_t>(std::atoi(entry->d_name));
-        char exe[4096];
-        const std::string link = std::string("/proc/") + entry->d_name + "/exe";
-        const ssize_t n = pid > 0 ? readlink(link.c_str(), exe, sizeof exe - 1) : -1;
-        if (n > 0 && std::string(exe, static_cast<size_t>(n)) == path &&
-            DescendsFrom(pid, daemon)) {
-            found = pid;
-            break;
-        }
-    }
-    if (proc != nullptr) {
-        closedir(proc);
-    }
-    return found;
-}
-
-// The NUL-separated entries of /proc/PID/environ or /proc/PID/cmdline.
-std::vector<std::string> ReadProcList(pid_t pid, const char* what) {
-    std::ifstream file("/proc/" + std::to_string(pid) + "/" + what, std::ios::binary);
-    std::vector<std::string> items;
-    std::string item;
-    while (std::getline(file, item, '\0')) {
-        items.push_back(item);
-    }
-    return items;
+    std::getline(stat, line);
+    const size_t close = line.rfind(')');
+    return close != std::string::npos && line.size() > close + 2 && line[close + 2] != 'Z';
 }
 
 int IgnoreXError(Display*, XErrorEvent*) {
     return 0;
-}
-
-bool IsRunning(pid_t pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    if (!std::getline(stat, line)) {
-        return false;
-    }
-    const size_t close = line.rfind(')');
-    return close != std::string::npos && line.size() > close + 2 && line[close + 2] != 'Z';
 }
 
 // A private X server, a home for the test user, and the daemon once started: all gone after the
@@ -120,28 +50,33 @@ class RealDaemon : public ::testing::Test {
             WaitForExit(&daemon_, kPatientMs, &status);
         }
         KillProgram(&daemon_);
-        std::ifstream lines(home_ + "/daemon.log");
-        std::string line;
-        while (std::getline(lines, line)) {
-            if (line.find(RIPPLEFIELD_HACK) != std::string::npos ||
-                line.find("ClientMessage") != std::string::npos ||
-                line.find("blanking") != std::string::npos) {
-                std::cout << line << "\n"; // the daemon's own account of the run
-            }
-        }
         if (!home_.empty()) {
-            RunToEnd({"/bin/rm", "-rf", home_}, {});
+            RunToEnd({"/bin/rm", "-rf", home_});
         }
         if (display_ != nullptr) {
             XCloseDisplay(display_);
         }
         StopXvfb(&server_);
     }
-    // Runs a command as the test user, with a plain environment of its own.
-    int RunAsUser(const std::vector<std::string>& argv) {
-        std::vector<std::string> all = asUser_;
-        all.insert(all.end(), argv.begin(), argv.end());
-        return RunToEnd(all, environment_, false);
+    int RunAsUser(std::vector<std::string> argv) {
+        argv.insert(argv.begin(), asUser_.begin(), asUser_.end());
+        return RunToEnd(argv, environment_);
+    }
+    // The daemon's verbose log line of the display mode's start: command, pid and window.
+    bool FindStart(std::string* command, int* pid, unsigned long* window) {
+        std::ifstream log(home_ + "/daemon.log");
+        for (std::string line; std::getline(log, line);) {
+            const size_t forked = line.find("forked \"" RIPPLEFIELD_HACK);
+            char text[512] = "";
+            if (forked != std::string::npos &&
+                std::sscanf(line.c_str() + forked, "forked \"%511[^\"]\" in pid %d on window %lx",
+                            text, pid, window) == 3) {
+                std::cout << line << "\n";
+                *command = text;
+                return true;
+            }
+        }
+        return false;
     }
 
     PrivateXServer server_;
@@ -159,38 +94,38 @@ TEST_F(RealDaemon, ActivationStartsItInTheDaemonsWindowAndDeactivationEndsIt) {
         GTEST_SKIP() << "needs root, to make the system user " << kUser
                      << " (useradd) and start the daemon as that user (setpriv)";
     }
-    const passwd* user = TestUser();
+    // The daemon will not launch display modes as root. Made once, here or by an earlier run.
+    if (getpwnam(kUser) == nullptr) {
+        RunToEnd({"/usr/sbin/useradd", "--system", "--no-create-home", "--home-dir", "/nonexistent",
+                  "--shell", "/usr/sbin/nologin", kUser});
+    }
+    const passwd* user = getpwnam(kUser);
     ASSERT_NE(user, nullptr) << "cannot make the system user " << kUser;
-    const uid_t uid = user->pw_uid;
-    const gid_t gid = user->pw_gid;
     ASSERT_TRUE(StartXvfb({"640x480x24"}, &server_));
     display_ = XOpenDisplay(server_.display.c_str());
     ASSERT_NE(display_, nullptr);
     XSetErrorHandler(IgnoreXError); // a window that is not there fails a check, not the program
 
-    char homeTemplate[] = "/tmp/ripplefield-daemon-XXXXXX";
-    ASSERT_NE(mkdtemp(homeTemplate), nullptr);
-    home_ = homeTemplate;
-    ASSERT_EQ(chown(home_.c_str(), uid, gid), 0);
-    asUser_ = {"/usr/bin/setpriv", "--reuid=" + std::to_string(uid),
-               "--regid=" + std::to_string(gid), "--clear-groups"};
+    char home[] = "/tmp/ripplefield-daemon-XXXXXX";
+    ASSERT_NE(mkdtemp(home), nullptr);
+    home_ = home;
+    std::ofstream(home_ + "/.xscreensaver")
+        << "timeout: 0:30:00\nlock: False\nfade: False\nunfade: False\nsplash: False\n"
+           "dpmsEnabled: False\nmode: one\nselected: 0\n"
+           "programs: GL: \"RippleField\" " RIPPLEFIELD_HACK " --root \\n\n";
+    ASSERT_EQ(chown(home, user->pw_uid, user->pw_gid), 0);
+    ASSERT_EQ(chown((home_ + "/.xscreensaver").c_str(), user->pw_uid, user->pw_gid), 0);
+    asUser_ = {"/usr/bin/setpriv", "--reuid=" + std::to_string(user->pw_uid),
+               "--regid=" + std::to_string(user->pw_gid), "--clear-groups"};
     environment_ = {"HOME=" + home_, "DISPLAY=" + server_.display, "PATH=/usr/bin:/bin",
                     std::string("USER=") + kUser, std::string("LOGNAME=") + kUser};
     ASSERT_EQ(RunAsUser({"/bin/sh", "-c", "test -r \"$0\" && test -x \"$0\"", RIPPLEFIELD_HACK}), 0)
         << kUser << " cannot read and run " << RIPPLEFIELD_HACK
         << ": every folder above it must be open to others";
-    {
-        std::ofstream settings(home_ + "/.xscreensaver");
-        settings << "timeout: 0:30:00\nlock: False\nfade: False\nunfade: False\nsplash: False\n"
-                    "dpmsEnabled: False\nmode: one\nselected: 0\n"
-                    "programs: GL: \"RippleField\" "
-                 << RIPPLEFIELD_HACK << " --root \\n\n";
-    }
-    ASSERT_EQ(chown((home_ + "/.xscreensaver").c_str(), uid, gid), 0);
 
-    std::vector<std::string> daemonArgs = asUser_;
-    daemonArgs.insert(daemonArgs.end(), {"/usr/bin/xscreensaver", "-no-splash", "-verbose"});
-    daemon_ = StartProgram(daemonArgs, environment_, {}, false, home_ + "/daemon.log");
+    std::vector<std::string> daemon = asUser_;
+    daemon.insert(daemon.end(), {"/usr/bin/xscreensaver", "-no-splash", "-verbose"});
+    daemon_ = StartProgram(daemon, environment_, {}, false, home_ + "/daemon.log");
     const auto send = [&](const char* what) {
         return RunAsUser({"/usr/bin/xscreensaver-command", what});
     };
@@ -198,20 +133,12 @@ TEST_F(RealDaemon, ActivationStartsItInTheDaemonsWindowAndDeactivationEndsIt) {
         << "the daemon did not answer";
 
     ASSERT_EQ(send("-activate"), 0);
-    pid_t hack = 0;
-    ASSERT_TRUE(WaitUntil([&] { return (hack = FindProcess(RIPPLEFIELD_HACK, daemon_.pid)) != 0; },
-                          kPatientMs))
-        << "activation started no RippleField";
-    // Started from the programs line as it stands, in a window the daemon names.
-    EXPECT_EQ(ReadProcList(hack, "cmdline"),
-              (std::vector<std::string>{RIPPLEFIELD_HACK, "--root"}));
+    std::string command;
+    int pid = 0;
     unsigned long window = 0;
-    for (const std::string& e : ReadProcList(hack, "environ")) {
-        if (e.rfind("XSCREENSAVER_WINDOW=", 0) == 0) {
-            window = std::strtoul(e.c_str() + 20, nullptr, 0);
-        }
-    }
-    ASSERT_NE(window, 0u) << "the daemon named no window";
+    ASSERT_TRUE(WaitUntil([&] { return FindStart(&command, &pid, &window); }, kPatientMs))
+        << "activation started no RippleField";
+    EXPECT_EQ(command, RIPPLEFIELD_HACK " --root"); // the programs line as it stands
     XWindowAttributes attributes = {};
     ASSERT_TRUE(XGetWindowAttributes(display_, window, &attributes));
     EXPECT_TRUE(WaitUntil(
@@ -228,6 +155,6 @@ TEST_F(RealDaemon, ActivationStartsItInTheDaemonsWindowAndDeactivationEndsIt) {
         << "nothing drawn in the daemon's window " << WindowIdText(window);
 
     EXPECT_EQ(send("-deactivate"), 0);
-    EXPECT_TRUE(WaitUntil([&] { return !IsRunning(hack); }, kPatientMs))
+    EXPECT_TRUE(WaitUntil([&] { return !IsRunning(pid); }, kPatientMs))
         << "deactivation did not end it";
 }

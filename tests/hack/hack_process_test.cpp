@@ -212,27 +212,26 @@ TEST_F(HackProcessTest, PacesFramesAndSleepsBetweenThem) {
 TEST_F(HackProcessTest, RootAndWindowIdChooseTheWindow) {
     struct Case {
         const char* name;
-        bool rootOption;
-        int environmentWindow; // 0: unset, 1: ours, 2: the other one
-        bool windowIdOption;   // --window-id ours
-        int drawn;             // 0: the root window, 1: ours
+        std::vector<std::string> args; // "ours" stands for our window's id
+        int environmentWindow;         // 0: unset, 1: ours, 2: the other one
+        int drawn;                     // 0: the root window, 1: ours
     };
     const Case cases[] = {
-        {"--root with XSCREENSAVER_WINDOW", true, 1, false, 1},
-        {"--root without it", true, 0, false, 0},
-        {"--root --window-id", true, 2, true, 1},
+        {"--root with XSCREENSAVER_WINDOW, among options that mean nothing here",
+         {"-mono", "--root", "--install", "-noinstall", "--visual", "default", "-pair", "--no-fps"},
+         1,
+         1},
+        {"--root without it", {"--root"}, 0, 0},
+        {"--root --window-id", {"--root", "--window-id", "ours"}, 2, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         XClearWindow(display_, Root()); // what an earlier case drew there
         const Window ours = MakeWindow(display_, 10, 10, 120, 90, kGreen);
         const Window other = MakeWindow(display_, 170, 120, 120, 90, kGreen);
-        std::vector<std::string> args;
-        if (c.rootOption) {
-            args.push_back("--root");
-        }
-        if (c.windowIdOption) {
-            args.insert(args.end(), {"--window-id", WindowIdText(ours)});
+        std::vector<std::string> args = c.args;
+        for (std::string& a : args) {
+            a = a == "ours" ? WindowIdText(ours) : a;
         }
         std::vector<std::string> set;
         if (c.environmentWindow != 0) {
@@ -326,6 +325,10 @@ TEST_F(HackProcessTest, BadInputGetsOneLineAndExitOne) {
          {},
          false,
          "ripplefield: --window-id '12?]0;x' is not a window id"},
+        {{"--window-id", "0x20000000"},
+         {},
+         false,
+         "ripplefield: --window-id '0x20000000' is not a window id"}, // ids have 29 bits
         {{"--window-id", "0x1fffff0"}, {}, false, "ripplefield: window 0x1fffff0 does not exist"},
         {{"--window-id", WindowIdText(inputOnly)},
          {},

@@ -49,14 +49,6 @@ TEST(FpsCounter, ReadsWholeIntervalsOfAtLeastASecond) {
     }
 }
 
-TEST(FpsCounter, GlyphsGrowWithTheView) {
-    const int cases[][2] = {{75, 1},   {719, 1},  {720, 2}, {1080, 2},
-                            {1440, 3}, {2160, 4}, {9000, 4}};
-    for (const auto& c : cases) {
-        EXPECT_EQ(FpsGlyphScale(c[0]), c[1]) << c[0];
-    }
-}
-
 class FpsOverlayTest : public ::testing::Test {
   protected:
     void SetUp() override {
