@@ -309,11 +309,12 @@ int RunHack(const HackOptions& options) {
         return kExitFailed;
     }
 
-    XWindowAttributes attributes;
-    XGetWindowAttributes(display, g_hack.window, &attributes);
-    const double periodMs = options.hasDelay
-                                ? options.delayMicroseconds / 1000.0
-                                : RefreshPeriodMs(ReadRefreshRate(display, attributes.root));
+    XWindowAttributes attributes = {};
+    const Window root = XGetWindowAttributes(display, g_hack.window, &attributes)
+                            ? attributes.root
+                            : DefaultRootWindow(display);
+    const double periodMs = options.hasDelay ? options.delayMicroseconds / 1000.0
+                                             : RefreshPeriodMs(ReadRefreshRate(display, root));
     RunFrames(display, periodMs);
 
     StopPicture(&view);

@@ -73,8 +73,8 @@ const char* CheckGLVisual(Display* display, XVisualInfo* info, bool* doubleBuffe
         return "the window's visual is not RGBA";
     }
     if (red < 8 || green < 8 || blue < 8) {
-        return "the window's visual has fewer than 8 bits per colour channel (24-bit colour "
-               "needed)";
+        return "the window's visual has fewer than 8 bits per colour channel; 24-bit colour is "
+               "needed";
     }
     *doubleBuffered = doubleBuffer != 0;
     return nullptr;

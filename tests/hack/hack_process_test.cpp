@@ -338,8 +338,8 @@ TEST_F(HackProcessTest, BadInputGetsOneLineAndExitOne) {
         {{"--window-id", WindowIdText(shallow)},
          {},
          false,
-         "ripplefield: the window's visual has fewer than 8 bits per colour channel (24-bit "
-         "colour needed) (window " +
+         "ripplefield: the window's visual has fewer than 8 bits per colour channel; 24-bit "
+         "colour is needed (window " +
              WindowIdText(shallow) + ")"},
         {{"--delay", "-5"}, {}, false, "ripplefield: --delay '-5' is negative"},
         {{"--delay", "fast"},
