@@ -30,28 +30,24 @@ int TrapXError(Display*, XErrorEvent* event) {
 }
 
 // Catches the X errors of a few requests instead of leaving them to the program's handler, whose
-// default ends the process: the window may have gone or may not suit GL.
-class XErrorTrap {
-  public:
-    explicit XErrorTrap(Display* display) : display_(display) {
-        XSync(display_, False);
-        g_trappedError = 0;
-        previous_ = XSetErrorHandler(TrapXError);
-    }
-    ~XErrorTrap() {
-        XSync(display_, False);
-        XSetErrorHandler(previous_);
-    }
-    // Whether any request since the trap was set failed.
-    bool Failed() {
-        XSync(display_, False);
-        return g_trappedError != 0;
-    }
+// default ends the process: the window may have gone or may not suit GL. Returns the handler to
+// put back with ReleaseXErrorTrap.
+XErrorHandler SetXErrorTrap(Display* display) {
+    XSync(display, False);
+    g_trappedError = 0;
+    return XSetErrorHandler(TrapXError);
+}
 
-  private:
-    Display* display_;
-    int (*previous_)(Display*, XErrorEvent*);
-};
+// Whether any request since the trap was set failed.
+bool TrappedXError(Display* display) {
+    XSync(display, False);
+    return g_trappedError != 0;
+}
+
+void ReleaseXErrorTrap(Display* display, XErrorHandler previous) {
+    XSync(display, False);
+    XSetErrorHandler(previous);
+}
 
 // The visual's GL configuration, or a reason why the picture cannot be drawn with it.
 const char* CheckGLVisual(Display* display, XVisualInfo* info, bool* doubleBuffered) {
@@ -130,34 +126,12 @@ uint32_t ReadTickCount() {
                                  static_cast<uint64_t>(now.tv_nsec) / 1000000u);
 }
 
-} // namespace
-
-bool FindGLVisual(Display* display, int screen, Visual** visual, int* depth) {
-    int doubleBuffered[] = {
-        GLX_RGBA, GLX_DOUBLEBUFFER, GLX_RED_SIZE, 8,   GLX_GREEN_SIZE, 8, GLX_BLUE_SIZE,
-        8,        GLX_DEPTH_SIZE,   16,           None};
-    int singleBuffered[] = {GLX_RGBA,       GLX_RED_SIZE, 8,   GLX_GREEN_SIZE, 8, GLX_BLUE_SIZE, 8,
-                            GLX_DEPTH_SIZE, 16,           None};
-    XVisualInfo* info = glXChooseVisual(display, screen, doubleBuffered);
-    if (info == nullptr) {
-        info = glXChooseVisual(display, screen, singleBuffered);
-    }
-    if (info == nullptr) {
-        return false;
-    }
-    *visual = info->visual;
-    *depth = info->depth;
-    XFree(info);
-    return true;
-}
-
-GLContext CreateGLContext(void* window) {
-    X11View* view = static_cast<X11View*>(window);
+// The context on the window's own visual, made current; a reason in view->error when there is
+// none. X errors are trapped meanwhile.
+GLContext AttachGLContext(X11View* view, int* screen) {
     Display* display = view->display;
-    view->error = nullptr;
-    XErrorTrap trap(display);
     XWindowAttributes attributes;
-    if (!XGetWindowAttributes(display, view->window, &attributes) || trap.Failed()) {
+    if (!XGetWindowAttributes(display, view->window, &attributes) || TrappedXError(display)) {
         view->error = "the window does not exist";
         return GLContext{nullptr, nullptr};
     }
@@ -168,6 +142,7 @@ GLContext CreateGLContext(void* window) {
     XVisualInfo wanted = {};
     wanted.visualid = XVisualIDFromVisual(attributes.visual);
     wanted.screen = XScreenNumberOfScreen(attributes.screen);
+    *screen = wanted.screen;
     int count = 0;
     XVisualInfo* info = XGetVisualInfo(display, VisualIDMask | VisualScreenMask, &wanted, &count);
     if (info == nullptr) {
@@ -184,18 +159,54 @@ GLContext CreateGLContext(void* window) {
     if (view->error != nullptr) {
         return GLContext{nullptr, nullptr};
     }
-    if (context == nullptr || trap.Failed()) {
+    if (context == nullptr || TrappedXError(display)) {
         view->error = "cannot create an OpenGL context for the window";
         return GLContext{nullptr, nullptr};
     }
-    if (!glXMakeCurrent(display, view->window, context) || trap.Failed()) {
+    if (!glXMakeCurrent(display, view->window, context) || TrappedXError(display)) {
         glXDestroyContext(display, context);
         view->error = "cannot make the OpenGL context current on the window";
         return GLContext{nullptr, nullptr};
     }
-    RequestSwapInterval(display, wanted.screen, view->window);
-    SeedRandom(ReadTickCount());
     return GLContext{new GlxSurface{display, view->window, doubleBuffered}, context};
+}
+
+} // namespace
+
+bool FindGLVisual(Display* display, int screen, Visual** visual, int* depth) {
+    // clang-format off
+    int doubleBuffered[] = {GLX_RGBA, GLX_DOUBLEBUFFER,
+                            GLX_RED_SIZE, 8, GLX_GREEN_SIZE, 8, GLX_BLUE_SIZE, 8,
+                            GLX_DEPTH_SIZE, 16, None};
+    int singleBuffered[] = {GLX_RGBA,
+                            GLX_RED_SIZE, 8, GLX_GREEN_SIZE, 8, GLX_BLUE_SIZE, 8,
+                            GLX_DEPTH_SIZE, 16, None};
+    // clang-format on
+    XVisualInfo* info = glXChooseVisual(display, screen, doubleBuffered);
+    if (info == nullptr) {
+        info = glXChooseVisual(display, screen, singleBuffered);
+    }
+    if (info == nullptr) {
+        return false;
+    }
+    *visual = info->visual;
+    *depth = info->depth;
+    XFree(info);
+    return true;
+}
+
+GLContext CreateGLContext(void* window) {
+    X11View* view = static_cast<X11View*>(window);
+    view->error = nullptr;
+    int screen = 0;
+    const XErrorHandler previous = SetXErrorTrap(view->display);
+    const GLContext context = AttachGLContext(view, &screen);
+    ReleaseXErrorTrap(view->display, previous);
+    if (context.render != nullptr) {
+        RequestSwapInterval(view->display, screen, view->window);
+        SeedRandom(ReadTickCount());
+    }
+    return context;
 }
 
 void DestroyGLContext(void*, void* device, void* render) {
@@ -203,9 +214,10 @@ void DestroyGLContext(void*, void* device, void* render) {
     if (s == nullptr) {
         return;
     }
-    XErrorTrap trap(s->display); // the window may be gone already
+    const XErrorHandler previous = SetXErrorTrap(s->display); // the window may be gone already
     glXMakeCurrent(s->display, None, nullptr);
     glXDestroyContext(s->display, static_cast<GLXContext>(render));
+    ReleaseXErrorTrap(s->display, previous);
     delete s;
 }
 
