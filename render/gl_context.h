@@ -1,10 +1,11 @@
 // gl_context.h -- the rendering context of a view; one implementation per platform
-// (gl_context_win32.cpp, gl_context_egl.cpp) with the same functions.
+// (gl_context_win32.cpp, gl_context_egl.cpp, gl_context_glx.cpp) with the same functions.
 #pragma once
 
 // Platform handles, kept opaque so that the portable renderer includes no platform header.
 // Windows: window = HWND, device = HDC, render = HGLRC.
 // EGL: window = HeadlessView*, device = the off-screen surface's record, render = EGLContext.
+// GLX: window = X11View* (gl_context_glx.h), device = the window's record, render = GLXContext.
 struct GLContext {
     void* device;
     void* render;
@@ -18,7 +19,8 @@ struct HeadlessView {
 
 // Attaches an RGBA context with a 16-bit depth buffer and makes it current: double-buffered on
 // a window; the headless surface has a single buffer, which frames are read back from.
-// On Windows it also reseeds the model's random source with the tick count.
+// On Windows and X11 it also reseeds the model's random source with the tick count. On X11 the
+// window's own visual is used: single-buffered visuals show a frame by flushing it.
 GLContext CreateGLContext(void* window);
 void DestroyGLContext(void* window, void* device, void* render);
 // Shows the back buffer.

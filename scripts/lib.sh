@@ -6,6 +6,10 @@ WINEPREFIX_DIR="$ROOT/build/windows/wineprefix"
 NATIVE_PACKAGES="cmake make g++ pkg-config libgtest-dev googletest libbenchmark-dev freeglut3-dev
   libegl-dev libgl-dev libegl-mesa0 libgl1-mesa-dri libpng-dev libwebp-dev libxdamage-dev xvfb
   clang libclang-rt-14-dev"
+# The X screen saver's display mode: X libraries, the daemon and the installed display modes that
+# its tests and benchmark run beside it, and what packaging uses.
+HACK_PACKAGES="libx11-dev libxrandr-dev libxml2-dev x11-utils imagemagick
+  xscreensaver xscreensaver-gl xscreensaver-data xscreensaver-data-extra dpkg-dev file"
 WINDOWS_PACKAGES="g++-mingw-w64-i686-posix wine wine32:i386 wine32-preloader:i386 wine64
   libgl1-mesa-dri:i386 libglx-mesa0:i386 x11-utils xdotool imagemagick"
 
@@ -37,7 +41,7 @@ install_packages() {
         dpkg --add-architecture i386
         APT_UPDATED=
     fi
-    missing=$(missing_packages $NATIVE_PACKAGES $WINDOWS_PACKAGES)
+    missing=$(missing_packages $NATIVE_PACKAGES $HACK_PACKAGES $WINDOWS_PACKAGES)
     if [ -n "$missing" ]; then
         log "installing: $missing"
         apt_update || return 1
@@ -93,6 +97,17 @@ debian_archive_uri() {
         [ -n "$uri" ] && { printf '%s\n' "$uri"; return 0; }
     done
     return 1
+}
+
+# Installs what the native build, the display mode and its tests need, without Wine.
+install_native_packages() {
+    # shellcheck disable=SC2086
+    missing=$(missing_packages $NATIVE_PACKAGES $HACK_PACKAGES)
+    [ -z "$missing" ] && return 0
+    log "installing: $missing"
+    apt_update || return 1
+    # shellcheck disable=SC2086
+    apt_install $missing
 }
 
 # The 32-bit Wine is an i386 Linux program. A kernel built without 32-bit support runs it through

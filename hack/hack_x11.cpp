@@ -1,0 +1,344 @@
+// hack_x11.cpp -- ripplefield, the display mode for the X screen saver: the display, the window it
+// draws into, X events, signals and the paced frame loop.
+#include "hack/options.h"
+#include "hack/picture.h"
+#include "render/frame_pacer.h"
+#include "render/gl_context_glx.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/Xrandr.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <string>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kExitFailed = 1;
+constexpr int kOwnWindowWidth = 1024;
+constexpr int kOwnWindowHeight = 768;
+
+// The process-wide record of the display mode's X11 side.
+struct HackState {
+    Display* display;
+    Window window;
+    bool ownWindow;
+    Atom protocols;    // WM_PROTOCOLS, the window manager's requests to a window of our own
+    Atom deleteWindow; // of which the request to close it
+    int width;
+    int height;
+    bool resized;
+    bool windowGone;
+    int signalPipe[2]; // a signal writes a byte, so that the wait between frames wakes up
+};
+
+HackState g_hack = {nullptr, 0, false, 0, 0, 0, 0, false, false, {-1, -1}};
+volatile sig_atomic_t g_stopRequested = 0;
+
+// Prints one line on stderr; control characters from the command line cannot break it in two.
+void PrintLine(std::string line) {
+    for (char& c : line) {
+        if (static_cast<unsigned char>(c) < 0x20) {
+            c = '?';
+        }
+    }
+    std::fprintf(stderr, "%s\n", line.c_str());
+}
+
+void ReportError(const std::string& message) {
+    PrintLine("ripplefield: " + message);
+}
+
+std::string WindowName(unsigned long id) {
+    char text[32];
+    std::snprintf(text, sizeof text, "0x%lx", id);
+    return text;
+}
+
+void RequestStop(int) {
+    const int saved = errno;
+    g_stopRequested = 1;
+    const char byte = 0;
+    if (write(g_hack.signalPipe[1], &byte, 1) < 0) {
+        // the pipe is full, so a wake-up is already pending
+    }
+    errno = saved;
+}
+
+bool InstallStopSignals() {
+    if (pipe2(g_hack.signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        return false;
+    }
+    struct sigaction action = {};
+    action.sa_handler = RequestStop;
+    sigemptyset(&action.sa_mask);
+    return sigaction(SIGTERM, &action, nullptr) == 0 && sigaction(SIGINT, &action, nullptr) == 0;
+}
+
+// Errors about our window once it has gone (its frames still in flight) mean the run is over;
+// nothing else that can fail later is worth ending the picture for.
+int OnXError(Display*, XErrorEvent* event) {
+    if (event->resourceid == g_hack.window &&
+        (event->error_code == BadWindow || event->error_code == BadDrawable)) {
+        g_hack.windowGone = true;
+    }
+    return 0;
+}
+
+double NowMs() {
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return now.tv_sec * 1000.0 + now.tv_nsec / 1e6;
+}
+
+// Processor time of the whole process, the driver's drawing threads included.
+double CpuMs() {
+    timespec now;
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return now.tv_sec * 1000.0 + now.tv_nsec / 1e6;
+}
+
+// The refresh rate of the screen in Hz as RandR reports it; 0 when it does not.
+int ReadRefreshRate(Display* display, Window root) {
+    int eventBase = 0;
+    int errorBase = 0;
+    if (!XRRQueryExtension(display, &eventBase, &errorBase)) {
+        return 0;
+    }
+    XRRScreenConfiguration* config = XRRGetScreenInfo(display, root);
+    if (config == nullptr) {
+        return 0;
+    }
+    const int rate = XRRConfigCurrentRate(config);
+    XRRFreeScreenConfigInfo(config);
+    return rate;
+}
+
+// A top-level window of ordinary size on a GL visual, named for the window manager, which may
+// close it; q or Escape close it too.
+bool CreateOwnWindow(Display* display) {
+    const int screen = DefaultScreen(display);
+    Visual* visual = nullptr;
+    int depth = 0;
+    if (!FindGLVisual(display, screen, &visual, &depth)) {
+        ReportError("the display has no OpenGL visual with 24-bit colour");
+        return false;
+    }
+    const Window root = RootWindow(display, screen);
+    XSetWindowAttributes attributes = {};
+    attributes.colormap = XCreateColormap(display, root, visual, AllocNone);
+    attributes.background_pixel = BlackPixel(display, screen);
+    attributes.border_pixel = 0;
+    attributes.event_mask = StructureNotifyMask | KeyPressMask;
+    const int width = std::min(kOwnWindowWidth, DisplayWidth(display, screen));
+    const int height = std::min(kOwnWindowHeight, DisplayHeight(display, screen));
+    g_hack.window =
+        XCreateWindow(display, root, 0, 0, width, height, 0, depth, InputOutput, visual,
+                      CWColormap | CWBackPixel | CWBorderPixel | CWEventMask, &attributes);
+    g_hack.ownWindow = true;
+    XStoreName(display, g_hack.window, "RippleField");
+    XClassHint hint = {const_cast<char*>("ripplefield"), const_cast<char*>("RippleField")};
+    XSetClassHint(display, g_hack.window, &hint);
+    g_hack.protocols = XInternAtom(display, "WM_PROTOCOLS", False);
+    g_hack.deleteWindow = XInternAtom(display, "WM_DELETE_WINDOW", False);
+    XSetWMProtocols(display, g_hack.window, &g_hack.deleteWindow, 1);
+    XMapRaised(display, g_hack.window);
+    g_hack.width = width;
+    g_hack.height = height;
+    return true;
+}
+
+// Takes a window made by someone else (or the root window): its size now, and word of its
+// changes and of its end.
+bool AdoptWindow(Display* display, Window window) {
+    g_hack.window = window;
+    XWindowAttributes attributes;
+    const Status found = XGetWindowAttributes(display, window, &attributes);
+    XSync(display, False);
+    if (!found || g_hack.windowGone) {
+        ReportError("window " + WindowName(window) + " does not exist");
+        return false;
+    }
+    XSelectInput(display, window, StructureNotifyMask);
+    g_hack.width = attributes.width;
+    g_hack.height = attributes.height;
+    return true;
+}
+
+bool IsCloseKey(XKeyEvent* event) {
+    char text[8];
+    KeySym key = 0;
+    const int length = XLookupString(event, text, sizeof text, &key, nullptr);
+    return key == XK_Escape || (length == 1 && (text[0] == 'q' || text[0] == 'Q'));
+}
+
+// Takes every queued event: sizes are noted for the next frame, the window's end ends the run.
+void HandleXEvents(Display* display) {
+    while (XPending(display) > 0) {
+        XEvent event;
+        XNextEvent(display, &event);
+        switch (event.type) {
+        case ConfigureNotify: {
+            if (event.xconfigure.window == g_hack.window &&
+                (event.xconfigure.width != g_hack.width ||
+                 event.xconfigure.height != g_hack.height)) {
+                g_hack.width = event.xconfigure.width;
+                g_hack.height = event.xconfigure.height;
+                g_hack.resized = true;
+            }
+            break;
+        }
+        case DestroyNotify: {
+            if (event.xdestroywindow.window == g_hack.window) {
+                g_hack.windowGone = true;
+            }
+            break;
+        }
+        case ClientMessage: {
+            if (g_hack.ownWindow && event.xclient.message_type == g_hack.protocols &&
+                static_cast<Atom>(event.xclient.data.l[0]) == g_hack.deleteWindow) {
+                g_stopRequested = 1;
+            }
+            break;
+        }
+        case KeyPress: {
+            if (g_hack.ownWindow && IsCloseKey(&event.xkey)) {
+                g_stopRequested = 1;
+            }
+            break;
+        }
+        }
+    }
+}
+
+// Sleeps until the next frame is due, an event arrives or a signal asks us to stop.
+void WaitForWork(Display* display, double waitMs) {
+    pollfd fds[2] = {{ConnectionNumber(display), POLLIN, 0}, {g_hack.signalPipe[0], POLLIN, 0}};
+    const int timeout = static_cast<int>(std::ceil(waitMs));
+    if (poll(fds, 2, timeout) > 0 && (fds[1].revents & POLLIN)) {
+        char bytes[16];
+        while (read(g_hack.signalPipe[0], bytes, sizeof bytes) > 0) {
+        }
+    }
+}
+
+// Frames at the pacer's cadence until a signal, the window's end or a close request. With no
+// period, frames come as fast as the swap lets them.
+void RunFrames(Display* display, double periodMs) {
+    FramePacer pacer;
+    StartFramePacer(&pacer, periodMs);
+    const bool paced = periodMs > 0.0;
+    for (;;) {
+        HandleXEvents(display);
+        if (g_stopRequested || g_hack.windowGone) {
+            return;
+        }
+        if (g_hack.resized) {
+            ResizePicture(g_hack.width, g_hack.height);
+            g_hack.resized = false;
+        }
+        const double now = NowMs();
+        if (!paced || TakeFrameSlot(&pacer, now)) {
+            DrawPicture(now, CpuMs());
+        }
+        if (XPending(display) > 0 || g_stopRequested) {
+            continue; // events came while drawing
+        }
+        WaitForWork(display, paced ? MillisecondsToNextFrame(pacer, NowMs()) : 0.0);
+    }
+}
+
+// The steps of a run, after the command line: display, window, picture, frames, release.
+int RunHack(const HackOptions& options) {
+    HackTarget target = HackTarget::kOwnWindow;
+    unsigned long windowId = 0;
+    std::string error;
+    if (!ChooseHackTarget(options, std::getenv("XSCREENSAVER_WINDOW"), &target, &windowId,
+                          &error)) {
+        ReportError(error);
+        return kExitFailed;
+    }
+    // First of all, so that a stop that comes early still ends the run cleanly.
+    if (!InstallStopSignals()) {
+        ReportError("cannot set up the signal handlers");
+        return kExitFailed;
+    }
+    const char* displayName = std::getenv("DISPLAY");
+    if (displayName == nullptr || displayName[0] == '\0') {
+        ReportError("no display: DISPLAY is not set");
+        return kExitFailed;
+    }
+    Display* display = XOpenDisplay(displayName);
+    if (display == nullptr) {
+        ReportError(std::string("cannot open display '") + displayName + "'");
+        return kExitFailed;
+    }
+    g_hack.display = display;
+    XSetErrorHandler(OnXError);
+    bool ready = false;
+    if (target == HackTarget::kOwnWindow) {
+        ready = CreateOwnWindow(display);
+    } else if (target == HackTarget::kRootWindow) {
+        ready = AdoptWindow(display, DefaultRootWindow(display));
+    } else {
+        ready = AdoptWindow(display, windowId);
+    }
+    X11View view{display, g_hack.window, nullptr};
+    if (ready &&
+        !StartPicture(&view, g_hack.width, g_hack.height, options.showFps, NowMs(), CpuMs())) {
+        ReportError(std::string(view.error != nullptr ? view.error : "no OpenGL context") +
+                    " (window " + WindowName(g_hack.window) + ")");
+        ready = false;
+    }
+    if (!ready) {
+        if (g_hack.ownWindow) {
+            XDestroyWindow(display, g_hack.window);
+        }
+        XCloseDisplay(display);
+        return kExitFailed;
+    }
+
+    XWindowAttributes attributes = {};
+    const Window root = XGetWindowAttributes(display, g_hack.window, &attributes)
+                            ? attributes.root
+                            : DefaultRootWindow(display);
+    const double periodMs = options.hasDelay ? options.delayMicroseconds / 1000.0
+                                             : RefreshPeriodMs(ReadRefreshRate(display, root));
+    RunFrames(display, periodMs);
+
+    StopPicture(&view);
+    if (g_hack.ownWindow && !g_hack.windowGone) {
+        XDestroyWindow(display, g_hack.window);
+    }
+    XCloseDisplay(display);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    HackOptions options;
+    std::string error;
+    const ParseStatus parsed = ParseHackOptions(argc, argv, &options, &error);
+    if (parsed == ParseStatus::kUnrecognised) {
+        PrintLine(error);
+        std::fputs(kHackUsage, stderr);
+        return kExitFailed;
+    }
+    if (parsed == ParseStatus::kBadValue) {
+        ReportError(error);
+        return kExitFailed;
+    }
+    return RunHack(options);
+}

@@ -1,0 +1,164 @@
+// options.cpp -- the display mode's command line and the window it chooses.
+#include "hack/options.h"
+
+#include <cstdint>
+#include <cstring>
+
+const char kHackUsage[] =
+    "usage: ripplefield [--root | --window | --window-id ID] [--delay MICROSECONDS] [--fps]\n"
+    "  --window         draw in a window of its own (the default)\n"
+    "  --root           draw in $XSCREENSAVER_WINDOW, or on the root window without it\n"
+    "  --window-id ID   draw in window ID, hex (0x...) or decimal\n"
+    "  --delay N        frame period in microseconds, 0 to 10000000; 0 for as fast as the\n"
+    "                   display takes them (default: the display's refresh period)\n"
+    "  --fps, --no-fps  show or hide frames per second and processor load\n"
+    "  --mono --install --noinstall --visual ARG --pair: accepted, no effect\n"
+    "Options take one dash or two.\n";
+
+namespace {
+
+constexpr long kMaxDelayMicroseconds = 10000000;
+
+// A whole unsigned number in the given base; digits only, long numbers saturate.
+bool ParseDigits(const char* text, int base, uint64_t* value) {
+    if (*text == '\0') {
+        return false;
+    }
+    uint64_t n = 0;
+    for (const char* p = text; *p != '\0'; ++p) {
+        int digit = -1;
+        if (*p >= '0' && *p <= '9') {
+            digit = *p - '0';
+        } else if (base == 16 && *p >= 'a' && *p <= 'f') {
+            digit = *p - 'a' + 10;
+        } else if (base == 16 && *p >= 'A' && *p <= 'F') {
+            digit = *p - 'A' + 10;
+        }
+        if (digit < 0) {
+            return false;
+        }
+        if (n < (UINT64_C(1) << 40)) {
+            n = n * base + digit;
+        }
+    }
+    *value = n;
+    return true;
+}
+
+bool ParseDelay(const char* text, long* delay, std::string* error) {
+    uint64_t value = 0;
+    const bool negative = text[0] == '-';
+    if (!ParseDigits(negative ? text + 1 : text, 10, &value)) {
+        *error = std::string("--delay '") + text + "' is not a number of microseconds";
+        return false;
+    }
+    if (negative && value != 0) {
+        *error = std::string("--delay '") + text + "' is negative";
+        return false;
+    }
+    if (value > static_cast<uint64_t>(kMaxDelayMicroseconds)) {
+        *error = std::string("--delay '") + text + "' is more than 10000000 (10 seconds)";
+        return false;
+    }
+    *delay = static_cast<long>(value);
+    return true;
+}
+
+// The option's name without its one or two dashes; null when the argument is not an option.
+const char* OptionName(const char* argument) {
+    if (argument[0] != '-') {
+        return nullptr;
+    }
+    return argument[1] == '-' ? argument + 2 : argument + 1;
+}
+
+} // namespace
+
+bool ParseWindowId(const char* text, unsigned long* id) {
+    uint64_t value = 0;
+    const bool hex = text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    // X resource ids have 29 bits.
+    if (!ParseDigits(hex ? text + 2 : text, hex ? 16 : 10, &value) || value == 0 ||
+        value > UINT64_C(0x1FFFFFFF)) {
+        return false;
+    }
+    *id = static_cast<unsigned long>(value);
+    return true;
+}
+
+ParseStatus ParseHackOptions(int argc, const char* const* argv, HackOptions* options,
+                             std::string* error) {
+    *options = HackOptions{};
+    for (int i = 1; i < argc; ++i) {
+        const char* name = OptionName(argv[i]);
+        const char* const flags[] = {"root",      "window", "mono",   "install",
+                                     "noinstall", "fps",    "no-fps", "pair"};
+        const char* const valued[] = {"visual", "window-id", "delay"};
+        bool flag = false;
+        bool takesValue = false;
+        for (const char* f : flags) {
+            flag = flag || (name != nullptr && std::strcmp(name, f) == 0);
+        }
+        for (const char* v : valued) {
+            takesValue = takesValue || (name != nullptr && std::strcmp(name, v) == 0);
+        }
+        if (!flag && !takesValue) {
+            *error = std::string("Unrecognised option: ") + argv[i];
+            return ParseStatus::kUnrecognised;
+        }
+        if (flag) {
+            if (std::strcmp(name, "root") == 0) {
+                options->root = true;
+            } else if (std::strcmp(name, "window") == 0) {
+                options->root = false;
+            } else if (std::strcmp(name, "fps") == 0) {
+                options->showFps = true;
+            } else if (std::strcmp(name, "no-fps") == 0) {
+                options->showFps = false;
+            }
+            continue; // the rest mean nothing for a true-colour GL picture
+        }
+        if (i + 1 == argc) {
+            *error = std::string(argv[i]) + " needs a value";
+            return ParseStatus::kBadValue;
+        }
+        const char* value = argv[++i];
+        if (std::strcmp(name, "window-id") == 0) {
+            if (!ParseWindowId(value, &options->windowId)) {
+                *error = std::string(argv[i - 1]) + " '" + value + "' is not a window id";
+                return ParseStatus::kBadValue;
+            }
+            options->hasWindowId = true;
+        } else if (std::strcmp(name, "delay") == 0) {
+            if (!ParseDelay(value, &options->delayMicroseconds, error)) {
+                return ParseStatus::kBadValue;
+            }
+            options->hasDelay = true;
+        }
+    }
+    return ParseStatus::kParsed;
+}
+
+bool ChooseHackTarget(const HackOptions& options, const char* xscreensaverWindow,
+                      HackTarget* target, unsigned long* windowId, std::string* error) {
+    *windowId = 0;
+    if (options.hasWindowId) {
+        *target = HackTarget::kGivenWindow;
+        *windowId = options.windowId;
+        return true;
+    }
+    if (!options.root) {
+        *target = HackTarget::kOwnWindow;
+        return true;
+    }
+    if (xscreensaverWindow == nullptr || xscreensaverWindow[0] == '\0') {
+        *target = HackTarget::kRootWindow;
+        return true;
+    }
+    if (!ParseWindowId(xscreensaverWindow, windowId)) {
+        *error = std::string("XSCREENSAVER_WINDOW '") + xscreensaverWindow + "' is not a window id";
+        return false;
+    }
+    *target = HackTarget::kGivenWindow;
+    return true;
+}

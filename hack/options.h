@@ -1,0 +1,34 @@
+// options.h -- the display mode's command line: the options every X screen saver display mode
+// takes, with one or two dashes, and --delay; and the window they choose.
+#pragma once
+
+#include <string>
+
+struct HackOptions {
+    bool root;        // --root: $XSCREENSAVER_WINDOW, else the root window
+    bool hasWindowId; // --window-id, which wins over --root
+    unsigned long windowId;
+    bool hasDelay;          // else the display's refresh period
+    long delayMicroseconds; // frame period; 0 for no wait beyond the buffer swap
+    bool showFps;
+};
+
+enum class ParseStatus { kParsed, kUnrecognised, kBadValue };
+
+// Reads the command line in order; a later option overrides an earlier one. On failure error
+// holds one line for stderr (for kUnrecognised, "Unrecognised option: X", before the usage).
+ParseStatus ParseHackOptions(int argc, const char* const* argv, HackOptions* options,
+                             std::string* error);
+// A window id in hex (0x...) or decimal, 1 to 0x1FFFFFFF; false when the text is not one.
+bool ParseWindowId(const char* text, unsigned long* id);
+
+enum class HackTarget { kOwnWindow, kRootWindow, kGivenWindow };
+
+// Where to draw: the id of --window-id, else with --root the id in $XSCREENSAVER_WINDOW
+// (xscreensaverWindow, null when unset) or the root window, else a window of the program's own.
+// False, with one line in error, when the variable holds no window id.
+bool ChooseHackTarget(const HackOptions& options, const char* xscreensaverWindow,
+                      HackTarget* target, unsigned long* windowId, std::string* error);
+
+// The lines printed after "Unrecognised option".
+extern const char kHackUsage[];

@@ -1,0 +1,62 @@
+// picture.cpp -- the display mode's picture: context, frames with the readout, sizes, release.
+#include "hack/picture.h"
+
+#include "render/fps_overlay.h"
+#include "render/frame.h"
+#include "render/gl_context.h"
+
+namespace {
+
+// One view per process, so one record.
+struct Picture {
+    GLContext context;
+    int width;
+    int height;
+    bool showFps;
+    bool drawn; // false for a view too large to draw: frames then only advance the model
+    FpsCounter fps;
+};
+
+Picture g_picture;
+
+} // namespace
+
+bool StartPicture(void* view, int width, int height, bool showFps, double nowMs, double cpuMs) {
+    g_picture = Picture{};
+    g_picture.context = CreateGLContext(view);
+    if (g_picture.context.render == nullptr) {
+        return false;
+    }
+    g_picture.width = width;
+    g_picture.height = height;
+    g_picture.showFps = showFps;
+    StartFpsCounter(&g_picture.fps, nowMs, cpuMs);
+    InitGLState(width, height);
+    g_picture.drawn = ResizeView(width, height);
+    return true;
+}
+
+// Unlike ApplyScene, a resize leaves the oscillators where they are: the animation goes on.
+void ResizePicture(int width, int height) {
+    g_picture.width = width;
+    g_picture.height = height;
+    g_picture.drawn = ResizeView(width, height);
+}
+
+void DrawPicture(double nowMs, double cpuMs) {
+    if (!g_picture.showFps || !g_picture.drawn) {
+        PresentFrame(g_picture.context.device);
+        return;
+    }
+    RenderFrame();
+    CountFpsFrame(&g_picture.fps, nowMs, cpuMs);
+    char readout[64];
+    FormatFpsReadout(g_picture.fps, readout, sizeof readout);
+    DrawFpsOverlay(readout, g_picture.width, g_picture.height);
+    SwapGLBuffers(g_picture.context.device);
+}
+
+void StopPicture(void* view) {
+    DestroyGLContext(view, g_picture.context.device, g_picture.context.render);
+    g_picture.context = GLContext{nullptr, nullptr};
+}

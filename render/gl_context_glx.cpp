@@ -1,0 +1,234 @@
+// gl_context_glx.cpp -- a GLX context on an X window's own visual, the way the X screen saver's GL
+// display modes draw into a window that another program made.
+#include "render/gl_context_glx.h"
+
+#include "model/scene.h"
+#include "render/gl_context.h"
+
+#include <GL/glx.h>
+#include <GL/glxext.h>
+
+#include <cstdint>
+#include <cstring>
+#include <ctime>
+
+namespace {
+
+struct GlxSurface {
+    Display* display;
+    Window window;
+    bool doubleBuffered; // else a frame is shown by flushing it
+};
+
+int g_trappedError = 0;
+
+int TrapXError(Display*, XErrorEvent* event) {
+    if (g_trappedError == 0) {
+        g_trappedError = event->error_code;
+    }
+    return 0;
+}
+
+// Catches the X errors of a few requests instead of leaving them to the program's handler, whose
+// default ends the process: the window may have gone or may not suit GL. Returns the handler to
+// put back with ReleaseXErrorTrap.
+XErrorHandler SetXErrorTrap(Display* display) {
+    XSync(display, False);
+    g_trappedError = 0;
+    return XSetErrorHandler(TrapXError);
+}
+
+// Whether any request since the trap was set failed.
+bool TrappedXError(Display* display) {
+    XSync(display, False);
+    return g_trappedError != 0;
+}
+
+void ReleaseXErrorTrap(Display* display, XErrorHandler previous) {
+    XSync(display, False);
+    XSetErrorHandler(previous);
+}
+
+// The visual's GL configuration, or a reason why the picture cannot be drawn with it.
+const char* CheckGLVisual(Display* display, XVisualInfo* info, bool* doubleBuffered) {
+    int useGL = 0;
+    int rgba = 0;
+    int red = 0;
+    int green = 0;
+    int blue = 0;
+    int doubleBuffer = 0;
+    if (glXGetConfig(display, info, GLX_USE_GL, &useGL) != 0 || !useGL) {
+        return "the window's visual does not support OpenGL";
+    }
+    glXGetConfig(display, info, GLX_RGBA, &rgba);
+    glXGetConfig(display, info, GLX_RED_SIZE, &red);
+    glXGetConfig(display, info, GLX_GREEN_SIZE, &green);
+    glXGetConfig(display, info, GLX_BLUE_SIZE, &blue);
+    glXGetConfig(display, info, GLX_DOUBLEBUFFER, &doubleBuffer);
+    if (!rgba) {
+        return "the window's visual is not RGBA";
+    }
+    if (red < 8 || green < 8 || blue < 8) {
+        return "the window's visual has fewer than 8 bits per colour channel; 24-bit colour is "
+               "needed";
+    }
+    *doubleBuffered = doubleBuffer != 0;
+    return nullptr;
+}
+
+bool HasGlxExtension(const char* list, const char* name) {
+    const size_t length = std::strlen(name);
+    for (const char* p = list; p != nullptr && *p != '\0';) {
+        const char* end = std::strchr(p, ' ');
+        const size_t size = end != nullptr ? static_cast<size_t>(end - p) : std::strlen(p);
+        if (size == length && std::strncmp(p, name, length) == 0) {
+            return true;
+        }
+        p = end != nullptr ? end + 1 : nullptr;
+    }
+    return false;
+}
+
+template <typename Proc> Proc LookUpGlx(const char* name) {
+    return reinterpret_cast<Proc>(glXGetProcAddressARB(reinterpret_cast<const GLubyte*>(name)));
+}
+
+// One swap per display refresh, through whichever swap-control extension the driver offers. A
+// server that accepts the interval but does not wait (Xvfb) is paced by the front end's cadence.
+void RequestSwapInterval(Display* display, int screen, Window window) {
+    const char* extensions = glXQueryExtensionsString(display, screen);
+    if (HasGlxExtension(extensions, "GLX_EXT_swap_control")) {
+        auto swapInterval = LookUpGlx<PFNGLXSWAPINTERVALEXTPROC>("glXSwapIntervalEXT");
+        if (swapInterval != nullptr) {
+            swapInterval(display, window, 1);
+            return;
+        }
+    }
+    if (HasGlxExtension(extensions, "GLX_MESA_swap_control")) {
+        auto swapInterval = LookUpGlx<PFNGLXSWAPINTERVALMESAPROC>("glXSwapIntervalMESA");
+        if (swapInterval != nullptr && swapInterval(1) == 0) {
+            return;
+        }
+    }
+    if (HasGlxExtension(extensions, "GLX_SGI_swap_control")) {
+        auto swapInterval = LookUpGlx<PFNGLXSWAPINTERVALSGIPROC>("glXSwapIntervalSGI");
+        if (swapInterval != nullptr) {
+            swapInterval(1);
+        }
+    }
+}
+
+// The counterpart of the Windows tick count: milliseconds of a steady clock, wrapping at 2^32.
+uint32_t ReadTickCount() {
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<uint32_t>(static_cast<uint64_t>(now.tv_sec) * 1000u +
+                                 static_cast<uint64_t>(now.tv_nsec) / 1000000u);
+}
+
+// The context on the window's own visual, made current; a reason in view->error when there is
+// none. X errors are trapped meanwhile.
+GLContext AttachGLContext(X11View* view, int* screen) {
+    Display* display = view->display;
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(display, view->window, &attributes) || TrappedXError(display)) {
+        view->error = "the window does not exist";
+        return GLContext{nullptr, nullptr};
+    }
+    if (attributes.c_class == InputOnly) {
+        view->error = "the window is input-only and cannot be drawn into";
+        return GLContext{nullptr, nullptr};
+    }
+    XVisualInfo wanted = {};
+    wanted.visualid = XVisualIDFromVisual(attributes.visual);
+    wanted.screen = XScreenNumberOfScreen(attributes.screen);
+    *screen = wanted.screen;
+    int count = 0;
+    XVisualInfo* info = XGetVisualInfo(display, VisualIDMask | VisualScreenMask, &wanted, &count);
+    if (info == nullptr) {
+        view->error = "the window's visual is unknown to the display";
+        return GLContext{nullptr, nullptr};
+    }
+    bool doubleBuffered = false;
+    view->error = CheckGLVisual(display, info, &doubleBuffered);
+    GLXContext context = nullptr;
+    if (view->error == nullptr) {
+        context = glXCreateContext(display, info, nullptr, True);
+    }
+    XFree(info);
+    if (view->error != nullptr) {
+        return GLContext{nullptr, nullptr};
+    }
+    if (context == nullptr || TrappedXError(display)) {
+        view->error = "cannot create an OpenGL context for the window";
+        return GLContext{nullptr, nullptr};
+    }
+    if (!glXMakeCurrent(display, view->window, context) || TrappedXError(display)) {
+        glXDestroyContext(display, context);
+        view->error = "cannot make the OpenGL context current on the window";
+        return GLContext{nullptr, nullptr};
+    }
+    return GLContext{new GlxSurface{display, view->window, doubleBuffered}, context};
+}
+
+} // namespace
+
+bool FindGLVisual(Display* display, int screen, Visual** visual, int* depth) {
+    // clang-format off
+    int doubleBuffered[] = {GLX_RGBA, GLX_DOUBLEBUFFER,
+                            GLX_RED_SIZE, 8, GLX_GREEN_SIZE, 8, GLX_BLUE_SIZE, 8,
+                            GLX_DEPTH_SIZE, 16, None};
+    int singleBuffered[] = {GLX_RGBA,
+                            GLX_RED_SIZE, 8, GLX_GREEN_SIZE, 8, GLX_BLUE_SIZE, 8,
+                            GLX_DEPTH_SIZE, 16, None};
+    // clang-format on
+    XVisualInfo* info = glXChooseVisual(display, screen, doubleBuffered);
+    if (info == nullptr) {
+        info = glXChooseVisual(display, screen, singleBuffered);
+    }
+    if (info == nullptr) {
+        return false;
+    }
+    *visual = info->visual;
+    *depth = info->depth;
+    XFree(info);
+    return true;
+}
+
+GLContext CreateGLContext(void* window) {
+    X11View* view = static_cast<X11View*>(window);
+    view->error = nullptr;
+    int screen = 0;
+    const XErrorHandler previous = SetXErrorTrap(view->display);
+    const GLContext context = AttachGLContext(view, &screen);
+    ReleaseXErrorTrap(view->display, previous);
+    if (context.render != nullptr) {
+        RequestSwapInterval(view->display, screen, view->window);
+        SeedRandom(ReadTickCount());
+    }
+    return context;
+}
+
+void DestroyGLContext(void*, void* device, void* render) {
+    GlxSurface* s = static_cast<GlxSurface*>(device);
+    if (s == nullptr) {
+        return;
+    }
+    const XErrorHandler previous = SetXErrorTrap(s->display); // the window may be gone already
+    glXMakeCurrent(s->display, None, nullptr);
+    glXDestroyContext(s->display, static_cast<GLXContext>(render));
+    ReleaseXErrorTrap(s->display, previous);
+    delete s;
+}
+
+void SwapGLBuffers(void* device) {
+    const GlxSurface* s = static_cast<const GlxSurface*>(device);
+    if (s == nullptr) {
+        return;
+    }
+    if (s->doubleBuffered) {
+        glXSwapBuffers(s->display, s->window);
+    } else {
+        glFlush();
+    }
+}

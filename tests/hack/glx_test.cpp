@@ -1,0 +1,226 @@
+// The renderer through GLX in X windows on a private X server: the frames it draws and shows are
+// the headless renderer's, pixel for pixel, on double- and single-buffered visuals; the display
+// mode's picture takes a new size without starting its scene again.
+#include "x_support.h"
+
+#include "frame_check.h"
+
+#include "hack/picture.h"
+#include "model/scene.h"
+#include "render/frame.h"
+#include "render/gl.h"
+#include "render/gl_context.h"
+#include "render/gl_context_glx.h"
+
+#include <GL/glx.h>
+#include <png.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+int g_milliseconds = 0;
+int ReadTestMilliseconds() {
+    return g_milliseconds;
+}
+
+uint32_t TickCountNow() {
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<uint32_t>(static_cast<uint64_t>(now.tv_sec) * 1000u +
+                                 static_cast<uint64_t>(now.tv_nsec) / 1000000u);
+}
+
+// An 8-bit RGB PNG as rows from the top; empty when it cannot be read.
+std::vector<Rgb> ReadPng(const std::string& path, int width, int height) {
+    png_image image = {};
+    image.version = PNG_IMAGE_VERSION;
+    std::vector<Rgb> pixels;
+    if (!png_image_begin_read_from_file(&image, path.c_str())) {
+        return pixels;
+    }
+    image.format = PNG_FORMAT_RGB;
+    if (static_cast<int>(image.width) != width || static_cast<int>(image.height) != height) {
+        png_image_free(&image);
+        return pixels;
+    }
+    pixels.resize(static_cast<size_t>(width) * height);
+    if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) {
+        pixels.clear();
+    }
+    return pixels;
+}
+
+// The headless renderer's last frame for a seed and clock readings, drawn by its still tool.
+std::vector<Rgb> HeadlessFrame(int width, int height, unsigned seed, const std::string& ticks) {
+    char path[] = "/tmp/ripplefield-glx-test-XXXXXX";
+    const int fd = mkstemp(path);
+    close(fd);
+    RunningProgram tool = StartProgram(
+        {RIPPLEFIELD_RENDER_TOOL, "--size", std::to_string(width) + "x" + std::to_string(height),
+         "--seed", std::to_string(seed), "--ticks", ticks, "--png", path},
+        {}, {});
+    int status = 0;
+    std::vector<Rgb> pixels;
+    if (WaitForExit(&tool, kPatientMs, &status) && WIFEXITED(status) && WEXITSTATUS(status) == 0) {
+        pixels = ReadPng(path, width, height);
+    }
+    KillProgram(&tool);
+    unlink(path);
+    return pixels;
+}
+
+::testing::AssertionResult SamePixels(const std::vector<Rgb>& expected,
+                                      const std::vector<Rgb>& actual, int width) {
+    if (expected.size() != actual.size()) {
+        return ::testing::AssertionFailure()
+               << actual.size() << " pixels for " << expected.size() << " expected";
+    }
+    size_t differ = 0;
+    size_t first = 0;
+    for (size_t i = 0; i < expected.size(); ++i) {
+        const Rgb& e = expected[i];
+        const Rgb& a = actual[i];
+        if (e.r != a.r || e.g != a.g || e.b != a.b) {
+            first = differ == 0 ? i : first;
+            ++differ;
+        }
+    }
+    if (differ != 0) {
+        return ::testing::AssertionFailure()
+               << differ << " pixels differ, the first at " << first % width << "," << first / width
+               << " from the top";
+    }
+    return ::testing::AssertionSuccess();
+}
+
+class GlxTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(StartXvfb({"320x240x24"}, &server_));
+        display_ = XOpenDisplay(server_.display.c_str());
+        ASSERT_NE(display_, nullptr);
+        ResetModelState();
+        g_model.readMilliseconds = ReadTestMilliseconds;
+    }
+    void TearDown() override {
+        if (display_ != nullptr) {
+            XCloseDisplay(display_);
+        }
+        StopXvfb(&server_);
+    }
+    // A window on the default screen's GL visual of the given kind; 0 when there is none.
+    Window MakeGLWindow(int width, int height, bool doubleBuffered) {
+        int attributes[] = {GLX_RGBA, GLX_RED_SIZE, 8, GLX_GREEN_SIZE, 8, GLX_BLUE_SIZE, 8, 0, 0};
+        attributes[7] = doubleBuffered ? GLX_DOUBLEBUFFER : 0; // 0 ends the list: single only
+        XVisualInfo* info = glXChooseVisual(display_, DefaultScreen(display_), attributes);
+        if (info == nullptr) {
+            return 0;
+        }
+        const Window root = DefaultRootWindow(display_);
+        XSetWindowAttributes set = {};
+        set.colormap = XCreateColormap(display_, root, info->visual, AllocNone);
+        set.background_pixel = 0x00ff00;
+        const Window window =
+            XCreateWindow(display_, root, 0, 0, width, height, 0, info->depth, InputOutput,
+                          info->visual, CWColormap | CWBackPixel | CWBorderPixel, &set);
+        XFree(info);
+        XMapWindow(display_, window);
+        XSync(display_, False);
+        return window;
+    }
+
+    PrivateXServer server_;
+    Display* display_ = nullptr;
+};
+
+} // namespace
+
+TEST_F(GlxTest, FramesAreTheHeadlessRenderersPixelForPixel) {
+    const int w = 160;
+    const int h = 120;
+    const std::vector<Rgb> expected = HeadlessFrame(w, h, 2027, "700,716,733,750");
+    ASSERT_FALSE(expected.empty()) << "the still tool drew no frame";
+    for (const bool doubleBuffered : {true, false}) {
+        SCOPED_TRACE(doubleBuffered ? "double-buffered visual" : "single-buffered visual");
+        ResetModelState(); // the clock as the still tool starts it
+        g_model.readMilliseconds = ReadTestMilliseconds;
+        const Window window = MakeGLWindow(w, h, doubleBuffered);
+        ASSERT_NE(window, 0u) << "Xvfb offers no such visual";
+        X11View view{display_, window, nullptr};
+        const uint32_t before = TickCountNow();
+        const GLContext context = CreateGLContext(&view);
+        const uint32_t after = TickCountNow();
+        ASSERT_NE(context.render, nullptr) << view.error;
+        EXPECT_EQ(glXGetCurrentContext(), static_cast<GLXContext>(context.render));
+        EXPECT_EQ(glXGetCurrentDrawable(), window);
+        // Reseeded with the tick count at creation, as on Windows.
+        EXPECT_GE(g_model.randomState, before);
+        EXPECT_LE(g_model.randomState, after);
+        GLint buffered = -1;
+        glGetIntegerv(GL_DOUBLEBUFFER, &buffered);
+        EXPECT_EQ(buffered != 0, doubleBuffered);
+
+        SeedRandom(2027);
+        InitGLState(w, h);
+        for (const int tick : {700, 716, 733, 750}) {
+            g_milliseconds = tick;
+            RenderFrame();
+        }
+        glFinish();
+        glReadBuffer(doubleBuffered ? GL_BACK : GL_FRONT);
+        const std::vector<unsigned char> rgba = ReadFramePixels(w, h);
+        std::vector<Rgb> drawn;
+        for (int y = h - 1; y >= 0; --y) {
+            for (int x = 0; x < w; ++x) {
+                const unsigned char* p = &rgba[4 * (static_cast<size_t>(y) * w + x)];
+                drawn.push_back(Rgb{p[0], p[1], p[2]});
+            }
+        }
+        EXPECT_TRUE(SamePixels(expected, drawn, w)) << "read back from GL";
+
+        SwapGLBuffers(context.device); // which alone must bring the frame to the window
+        XSync(display_, False);
+        EXPECT_TRUE(SamePixels(expected, TakeSnapshot(display_, window, 0, 0, w, h).pixels, w))
+            << "shown in the window";
+
+        DestroyGLContext(&view, context.device, context.render);
+        EXPECT_EQ(glXGetCurrentContext(), nullptr);
+        XDestroyWindow(display_, window);
+    }
+}
+
+TEST_F(GlxTest, PictureTakesANewSizeWithoutStartingAgain) {
+    const Window window = MakeWindow(display_, 0, 0, 120, 90, 0x00ff00);
+    X11View view{display_, window, nullptr};
+    ASSERT_TRUE(StartPicture(&view, 120, 90, false, 0.0, 0.0)) << view.error;
+    for (const int tick : {700, 716}) {
+        g_milliseconds = tick;
+        DrawPicture(tick, 0.0);
+    }
+    const ModelState before = g_model;
+    XResizeWindow(display_, window, 200, 150);
+    XSync(display_, False);
+    ResizePicture(200, 150);
+    EXPECT_EQ(g_model.scene.viewWidth, 200);
+    EXPECT_EQ(g_model.scene.viewHeight, 150);
+    EXPECT_EQ(std::memcmp(&before.bank, &g_model.bank, sizeof before.bank), 0)
+        << "the oscillators started again";
+    EXPECT_EQ(g_model.randomState, before.randomState);
+    EXPECT_EQ(g_model.clock.time, before.clock.time);
+
+    g_milliseconds = 733;
+    RenderFrame();
+    glFinish();
+    glReadBuffer(GL_BACK);
+    EXPECT_NEAR(g_model.clock.dt, 0.017, 1e-12);
+    EXPECT_TRUE(FrameMatchesCells(ReadFramePixels(200, 150), 200, 150));
+    StopPicture(&view);
+    EXPECT_EQ(glXGetCurrentContext(), nullptr);
+}

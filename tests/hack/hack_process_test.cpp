@@ -1,0 +1,384 @@
+// The display mode as a process, in windows of the test's own on a private X server: where it
+// draws, how it follows a resize, how it ends, and what bad input gets.
+#include "x_support.h"
+
+#include <X11/extensions/Xdamage.h>
+
+#include <csignal>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include <sys/wait.h>
+
+namespace {
+
+constexpr unsigned long kGreen = 0x00ff00; // never a colour of the picture
+
+class HackProcessTest : public ::testing::Test {
+  protected:
+    void Start(const std::vector<std::string>& screens = {"320x240x24"}) {
+        ASSERT_TRUE(StartXvfb(screens, &server_));
+        display_ = XOpenDisplay(server_.display.c_str());
+        ASSERT_NE(display_, nullptr);
+    }
+    void SetUp() override { Start(); }
+    void TearDown() override {
+        KillProgram(&hack_);
+        if (display_ != nullptr) {
+            XCloseDisplay(display_);
+        }
+        StopXvfb(&server_);
+    }
+    void Run(const std::vector<std::string>& args, std::vector<std::string> set = {},
+             const std::vector<std::string>& unset = {"XSCREENSAVER_WINDOW"}) {
+        std::vector<std::string> argv = {RIPPLEFIELD_HACK};
+        argv.insert(argv.end(), args.begin(), args.end());
+        set.push_back("DISPLAY=" + server_.display);
+        hack_ = StartProgram(argv, set, unset);
+        ASSERT_GT(hack_.pid, 0);
+    }
+    Snapshot Shot(Window window, int width, int height) {
+        return TakeSnapshot(display_, window, 0, 0, width, height);
+    }
+    // Whether the rectangle shows the picture: no fill colour left, and field colours in its
+    // middle row, which the band always covers.
+    bool ShowsPicture(Window window, int width, int height) {
+        const Snapshot s = Shot(window, width, height);
+        if (s.width == 0) {
+            return false;
+        }
+        int field = 0;
+        for (int x = 0; x < width; ++x) {
+            field += IsFieldColour(s.At(x, height / 2)) ? 1 : 0;
+        }
+        for (const Rgb& p : s.pixels) {
+            if (p.r == 0 && p.g == 255 && p.b == 0) {
+                return false;
+            }
+        }
+        return field > width * 9 / 10;
+    }
+    bool WaitForPicture(Window window, int width, int height) {
+        return WaitUntil([&] { return ShowsPicture(window, width, height); }, kPatientMs);
+    }
+    // Ends the run, which must end by itself, and gives its exit code.
+    int ExitCode(int timeoutMs = kPatientMs) {
+        int status = 0;
+        if (!WaitForExit(&hack_, timeoutMs, &status)) {
+            ADD_FAILURE() << "still running after " << timeoutMs << " ms";
+            KillProgram(&hack_);
+            return -1;
+        }
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    Window Root() { return DefaultRootWindow(display_); }
+
+    PrivateXServer server_;
+    Display* display_ = nullptr;
+    RunningProgram hack_;
+};
+
+TEST_F(HackProcessTest, DrawsOnlyInsideItsWindow) {
+    const Window window = MakeWindow(display_, 40, 30, 120, 90, kGreen);
+    Run({"--window-id", WindowIdText(window)});
+    ASSERT_TRUE(WaitForPicture(window, 120, 90));
+    const Snapshot screen = Shot(Root(), 320, 240);
+    for (int y = 0; y < 240; ++y) {
+        for (int x = 0; x < 320; ++x) {
+            const bool inside = x >= 40 && x < 160 && y >= 30 && y < 120;
+            const Rgb& p = screen.At(x, y);
+            if (!inside) {
+                ASSERT_TRUE(p.r == 0 && p.g == 0 && p.b == 0)
+                    << "drawn outside at " << x << "," << y;
+            }
+        }
+    }
+    kill(hack_.pid, SIGTERM);
+    EXPECT_EQ(ExitCode(), 0);
+}
+
+TEST_F(HackProcessTest, FollowsAResize) {
+    const Window window = MakeWindow(display_, 0, 0, 100, 80, kGreen);
+    Run({"-window-id", std::to_string(window)}); // one dash, decimal
+    ASSERT_TRUE(WaitForPicture(window, 100, 80));
+    XResizeWindow(display_, window, 300, 200);
+    XSync(display_, False);
+    EXPECT_TRUE(WaitForPicture(window, 300, 200)) << "the picture did not grow with its window";
+    XResizeWindow(display_, window, 60, 50);
+    XSync(display_, False);
+    EXPECT_TRUE(WaitForPicture(window, 60, 50));
+    kill(hack_.pid, SIGTERM);
+    EXPECT_EQ(ExitCode(), 0);
+}
+
+TEST_F(HackProcessTest, SignalsEndItCleanlyWithinASecond) {
+    for (const int signal : {SIGTERM, SIGINT}) {
+        SCOPED_TRACE(signal);
+        const Window window = MakeWindow(display_, 0, 0, 160, 120, kGreen);
+        Run({"--root", "--window-id", WindowIdText(window)});
+        ASSERT_TRUE(WaitForPicture(window, 160, 120));
+        const double sent = SteadyMs();
+        kill(hack_.pid, signal);
+        EXPECT_EQ(ExitCode(1000), 0);
+        EXPECT_LT(SteadyMs() - sent, 1000.0);
+        XDestroyWindow(display_, window);
+    }
+}
+
+TEST_F(HackProcessTest, DestroyingTheWindowEndsIt) {
+    const Window window = MakeWindow(display_, 0, 0, 160, 120, kGreen);
+    Run({"--window-id", WindowIdText(window), "--fps"});
+    ASSERT_TRUE(WaitForPicture(window, 160, 120));
+    XDestroyWindow(display_, window);
+    XSync(display_, False);
+    EXPECT_EQ(ExitCode(), 0);
+    EXPECT_EQ(ReadStderr(&hack_), "");
+}
+
+// Processor time of a process so far, in clock ticks.
+long CpuTicks(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    std::istringstream fields(line.substr(line.rfind(')') + 2));
+    std::string field;
+    long user = 0;
+    long system = 0;
+    for (int i = 3; i <= 15 && fields >> field; ++i) {
+        user = i == 14 ? std::stol(field) : user;
+        system = i == 15 ? std::stol(field) : system;
+    }
+    return user + system;
+}
+
+// At most the frame rate asked for (the refresh rate by default: Xvfb reports none, so 60 Hz),
+// and asleep between frames. Whole-window damage counts the frames that reach the X server.
+TEST_F(HackProcessTest, PacesFramesAndSleepsBetweenThem) {
+    int eventBase = 0;
+    int errorBase = 0;
+    ASSERT_TRUE(XDamageQueryExtension(display_, &eventBase, &errorBase));
+    struct Case {
+        std::vector<std::string> args;
+        double maxFps;
+    };
+    const Case cases[] = {{{}, 60.0}, {{"--delay", "100000"}, 10.0}, {{"-delay", "40000"}, 25.0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.maxFps);
+        const Window window = MakeWindow(display_, 0, 0, 160, 120, kGreen);
+        std::vector<std::string> args = {"--window-id", WindowIdText(window)};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        Run(args);
+        ASSERT_TRUE(WaitForPicture(window, 160, 120));
+        const Damage damage = XDamageCreate(display_, window, XDamageReportRawRectangles);
+        XSync(display_, False);
+        // Frames that reached the server since the last call.
+        const auto countFrames = [&] {
+            int frames = 0;
+            while (XPending(display_) > 0) {
+                XEvent event;
+                XNextEvent(display_, &event);
+                if (event.type == eventBase + XDamageNotify) {
+                    const XDamageNotifyEvent* d = reinterpret_cast<XDamageNotifyEvent*>(&event);
+                    frames += d->area.width == 160 && d->area.height == 120 ? 1 : 0;
+                }
+            }
+            return frames;
+        };
+        ASSERT_TRUE(WaitUntil([&] { return countFrames() > 0; }, kPatientMs)) << "no frame seen";
+        const long cpuBefore = CpuTicks(hack_.pid);
+        const double start = SteadyMs();
+        int frames = 0;
+        while (SteadyMs() - start < 3000.0) {
+            frames += countFrames();
+            usleep(2000);
+        }
+        const double seconds = (SteadyMs() - start) / 1000.0;
+        const double cpuSeconds =
+            static_cast<double>(CpuTicks(hack_.pid) - cpuBefore) / sysconf(_SC_CLK_TCK);
+        EXPECT_LE(frames / seconds, c.maxFps * 1.2 + 1.0) << frames << " frames";
+        EXPECT_LT(cpuSeconds / seconds, 0.5) << "busy between frames";
+        std::printf("%s: %.1f frames a second, %.0f%% of a processor\n",
+                    c.args.empty() ? "default" : c.args[1].c_str(), frames / seconds,
+                    100.0 * cpuSeconds / seconds);
+        XDamageDestroy(display_, damage);
+        kill(hack_.pid, SIGTERM);
+        EXPECT_EQ(ExitCode(), 0);
+        XDestroyWindow(display_, window);
+    }
+}
+
+// --root takes $XSCREENSAVER_WINDOW, or the root window without it; --window-id wins over both.
+TEST_F(HackProcessTest, RootAndWindowIdChooseTheWindow) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> args; // "ours" stands for our window's id
+        int environmentWindow;         // 0: unset, 1: ours, 2: the other one
+        int drawn;                     // 0: the root window, 1: ours
+    };
+    const Case cases[] = {
+        {"--root with XSCREENSAVER_WINDOW, among options that mean nothing here",
+         {"-mono", "--root", "--install", "-noinstall", "--visual", "default", "-pair", "--no-fps"},
+         1,
+         1},
+        {"--root without it", {"--root"}, 0, 0},
+        {"--root --window-id", {"--root", "--window-id", "ours"}, 2, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        XClearWindow(display_, Root()); // what an earlier case drew there
+        const Window ours = MakeWindow(display_, 10, 10, 120, 90, kGreen);
+        const Window other = MakeWindow(display_, 170, 120, 120, 90, kGreen);
+        std::vector<std::string> args = c.args;
+        for (std::string& a : args) {
+            a = a == "ours" ? WindowIdText(ours) : a;
+        }
+        std::vector<std::string> set;
+        if (c.environmentWindow != 0) {
+            set.push_back("XSCREENSAVER_WINDOW=" +
+                          WindowIdText(c.environmentWindow == 1 ? ours : other));
+        }
+        Run(args, set);
+        if (c.drawn == 1) {
+            ASSERT_TRUE(WaitForPicture(ours, 120, 90));
+        } else {
+            // The root window's own area: right of ours, above the other one.
+            ASSERT_TRUE(WaitUntil(
+                [&] {
+                    const Snapshot s = TakeSnapshot(display_, Root(), 150, 10, 100, 90);
+                    return s.width != 0 && IsFieldColour(s.At(50, 45));
+                },
+                kPatientMs));
+        }
+        const Snapshot untouched = Shot(other, 120, 90);
+        for (const Rgb& p : untouched.pixels) {
+            ASSERT_TRUE(p.r == 0 && p.g == 255 && p.b == 0) << "drew into the other window";
+        }
+        if (c.drawn == 1) {
+            const Snapshot root = TakeSnapshot(display_, Root(), 150, 10, 100, 90);
+            const Rgb& p = root.At(50, 45);
+            EXPECT_TRUE(p.r == 0 && p.g == 0 && p.b == 0) << "drew on the root window";
+        }
+        kill(hack_.pid, SIGTERM);
+        EXPECT_EQ(ExitCode(), 0);
+        XDestroyWindow(display_, ours);
+        XDestroyWindow(display_, other);
+        XSync(display_, False);
+    }
+}
+
+// No option: a top-level window of its own, named for the window manager, as large as the screen
+// allows up to 1024x768.
+TEST_F(HackProcessTest, WithoutOptionsOpensAWindowOfItsOwn) {
+    Run({});
+    Window own = 0;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            Window root = 0;
+            Window parent = 0;
+            Window* children = nullptr;
+            unsigned count = 0;
+            XQueryTree(display_, Root(), &root, &parent, &children, &count);
+            for (unsigned i = 0; i < count; ++i) {
+                char* name = nullptr;
+                if (XFetchName(display_, children[i], &name) && name != nullptr) {
+                    own = std::string(name) == "RippleField" ? children[i] : own;
+                    XFree(name);
+                }
+            }
+            XFree(children);
+            return own != 0;
+        },
+        kPatientMs));
+    XWindowAttributes attributes = {};
+    XGetWindowAttributes(display_, own, &attributes);
+    EXPECT_EQ(attributes.width, 320);
+    EXPECT_EQ(attributes.height, 240);
+    EXPECT_TRUE(WaitUntil([&] { return ShowsPicture(own, 320, 240); }, kPatientMs));
+    kill(hack_.pid, SIGTERM);
+    EXPECT_EQ(ExitCode(), 0);
+}
+
+// Bad input gets one line on stderr and exit code 1, and never a hang.
+TEST_F(HackProcessTest, BadInputGetsOneLineAndExitOne) {
+    TearDown();
+    display_ = nullptr;
+    Start({"320x240x24", "320x240x16"});
+    XSetWindowAttributes attributes = {};
+    const Window inputOnly = XCreateWindow(display_, Root(), 0, 0, 50, 50, 0, 0, InputOnly,
+                                           CopyFromParent, 0, &attributes);
+    const Window shallow =
+        XCreateSimpleWindow(display_, RootWindow(display_, 1), 0, 0, 50, 50, 0, 0, 0);
+    XSync(display_, False);
+    struct Case {
+        std::vector<std::string> args;
+        std::vector<std::string> set; // over the test's DISPLAY and an unset XSCREENSAVER_WINDOW
+        bool noDisplay;
+        std::string line; // the whole first line of stderr
+    };
+    const Case cases[] = {
+        {{"--bogus"}, {}, false, "Unrecognised option: --bogus"},
+        {{"-root", "extra"}, {}, false, "Unrecognised option: extra"},
+        {{"--window-id", "abc"}, {}, false, "ripplefield: --window-id 'abc' is not a window id"},
+        {{"-window-id", "0x"}, {}, false, "ripplefield: -window-id '0x' is not a window id"},
+        {{"--window-id", "12\x1b]0;x"},
+         {},
+         false,
+         "ripplefield: --window-id '12?]0;x' is not a window id"},
+        {{"--window-id", "0x20000000"},
+         {},
+         false,
+         "ripplefield: --window-id '0x20000000' is not a window id"}, // ids have 29 bits
+        {{"--window-id", "0x1fffff0"}, {}, false, "ripplefield: window 0x1fffff0 does not exist"},
+        {{"--window-id", WindowIdText(inputOnly)},
+         {},
+         false,
+         "ripplefield: the window is input-only and cannot be drawn into (window " +
+             WindowIdText(inputOnly) + ")"},
+        {{"--window-id", WindowIdText(shallow)},
+         {},
+         false,
+         "ripplefield: the window's visual has fewer than 8 bits per colour channel; 24-bit "
+         "colour is needed (window " +
+             WindowIdText(shallow) + ")"},
+        {{"--delay", "-5"}, {}, false, "ripplefield: --delay '-5' is negative"},
+        {{"--delay", "fast"},
+         {},
+         false,
+         "ripplefield: --delay 'fast' is not a number of microseconds"},
+        {{"--delay", "99999999999"},
+         {},
+         false,
+         "ripplefield: --delay '99999999999' is more than 10000000 (10 seconds)"},
+        {{"--fps", "--delay"}, {}, false, "ripplefield: --delay needs a value"},
+        {{"--root"},
+         {"XSCREENSAVER_WINDOW=nope"},
+         false,
+         "ripplefield: XSCREENSAVER_WINDOW 'nope' is not a window id"},
+        {{}, {}, true, "ripplefield: no display: DISPLAY is not set"},
+        {{}, {"DISPLAY=:4095"}, false, "ripplefield: cannot open display ':4095'"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        std::vector<std::string> argv = {RIPPLEFIELD_HACK};
+        argv.insert(argv.end(), c.args.begin(), c.args.end());
+        std::vector<std::string> set = c.set; // the first of two equal names wins
+        if (!c.noDisplay) {
+            set.push_back("DISPLAY=" + server_.display);
+        }
+        const std::vector<std::string> unset = {"XSCREENSAVER_WINDOW", "DISPLAY"};
+        hack_ = StartProgram(argv, set, unset);
+        ASSERT_GT(hack_.pid, 0);
+        EXPECT_EQ(ExitCode(), 1);
+        const std::string errors = ReadStderr(&hack_);
+        const std::string first = errors.substr(0, errors.find('\n'));
+        EXPECT_EQ(first, c.line);
+        if (first.rfind("Unrecognised", 0) == 0) {
+            EXPECT_NE(errors.find("\nusage: ripplefield "), std::string::npos) << errors;
+        } else {
+            EXPECT_EQ(errors, first + "\n") << "more than one line";
+        }
+    }
+}
+
+} // namespace
