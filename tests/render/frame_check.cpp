@@ -88,8 +88,7 @@ std::vector<double> SpreadLetterboxes(int n) {
     return letterboxes;
 }
 
-// The field at one letterbox, drawn in a mode under that band, read back.
-static std::vector<unsigned char> DrawnPixels(SubmitMode mode, double letterbox, int w, int h) {
+void DrawFieldInBand(SubmitMode mode, double letterbox) {
     SceneParams& s = g_model.scene;
     s.letterbox = letterbox;
     SetBandViewport(s.viewWidth, s.viewHeight, letterbox);
@@ -97,6 +96,11 @@ static std::vector<unsigned char> DrawnPixels(SubmitMode mode, double letterbox,
     ClearFrame();
     SelectSubmitMode(mode);
     DrawField();
+}
+
+// The field at one letterbox, drawn in a mode under that band, read back.
+static std::vector<unsigned char> DrawnPixels(SubmitMode mode, double letterbox, int w, int h) {
+    DrawFieldInBand(mode, letterbox);
     return ReadFramePixels(w, h);
 }
 

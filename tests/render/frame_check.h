@@ -6,6 +6,8 @@
 
 #include <vector>
 
+#include "render/frame.h"
+
 struct FrameCell {
     int x, y, x2, y2;
     float rgb[3];
@@ -20,6 +22,9 @@ bool IsClearColour(const unsigned char* rgba);
 // the strips above and below the band keep the clear colour.
 ::testing::AssertionResult FrameMatchesCells(const std::vector<unsigned char>& pixels, int width,
                                              int height);
+
+// Draws the current scene's field under the band of a letterbox, in a mode, on a cleared frame.
+void DrawFieldInBand(SubmitMode mode, double letterbox);
 
 // What a comparison of the texture mode with the batched one covered.
 struct IdentityCount {

@@ -10,6 +10,8 @@
 #include "render/gl.h"
 #include "render/gl_context.h"
 
+#include "frame_check.h"
+
 namespace {
 
 class SubmitTest : public ::testing::Test {
@@ -29,29 +31,19 @@ class SubmitTest : public ::testing::Test {
             DestroyGLContext(&view_, context_.device, context_.render);
         }
     }
-    // One field with the band at the given letterbox, drawn in a mode.
-    void Draw(SubmitMode mode, double letterbox) {
-        SceneParams& s = g_model.scene;
-        s.letterbox = letterbox;
-        SetBandViewport(s.viewWidth, s.viewHeight, letterbox);
-        SetBandOrtho(s.viewWidth, s.viewHeight, letterbox);
-        ClearFrame();
-        SelectSubmitMode(mode);
-        DrawField();
-    }
     // What GL made of the drawing: every vertex in order, with its window position and colour.
     std::vector<GLfloat> Feedback(SubmitMode mode, double letterbox) {
         std::vector<GLfloat> buffer(1 << 20);
         glFeedbackBuffer(static_cast<GLsizei>(buffer.size()), GL_3D_COLOR, buffer.data());
         glRenderMode(GL_FEEDBACK);
-        Draw(mode, letterbox);
+        DrawFieldInBand(mode, letterbox);
         const GLint used = glRenderMode(GL_RENDER);
         EXPECT_GT(used, 0) << "feedback buffer empty or overflowed";
         buffer.resize(used > 0 ? used : 0);
         return buffer;
     }
     std::vector<unsigned char> Pixels(SubmitMode mode, double letterbox) {
-        Draw(mode, letterbox);
+        DrawFieldInBand(mode, letterbox);
         std::vector<unsigned char> pixels(4 * view_.width * view_.height);
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
         glReadPixels(0, 0, view_.width, view_.height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
