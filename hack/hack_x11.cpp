@@ -2,6 +2,7 @@
 // draws into, X events, signals and the paced frame loop.
 #include "hack/options.h"
 #include "hack/picture.h"
+#include "render/elapsed.h"
 #include "render/frame_pacer.h"
 #include "render/gl_context_glx.h"
 
@@ -94,12 +95,6 @@ int OnXError(Display*, XErrorEvent* event) {
         g_hack.windowGone = true;
     }
     return 0;
-}
-
-double NowMs() {
-    timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return now.tv_sec * 1000.0 + now.tv_nsec / 1e6;
 }
 
 // Processor time of the whole process, the driver's drawing threads included.
@@ -248,14 +243,15 @@ void RunFrames(Display* display, double periodMs) {
             ResizePicture(g_hack.width, g_hack.height);
             g_hack.resized = false;
         }
-        const double now = NowMs();
+        const double now = ReadSteadyMilliseconds();
         if (!paced || TakeFrameSlot(&pacer, now)) {
             DrawPicture(now, CpuMs());
         }
         if (XPending(display) > 0 || g_stopRequested) {
             continue; // events came while drawing
         }
-        WaitForWork(display, paced ? MillisecondsToNextFrame(pacer, NowMs()) : 0.0);
+        WaitForWork(display,
+                    paced ? MillisecondsToNextFrame(pacer, ReadSteadyMilliseconds()) : 0.0);
     }
 }
 
@@ -295,8 +291,8 @@ int RunHack(const HackOptions& options) {
         ready = AdoptWindow(display, windowId);
     }
     X11View view{display, g_hack.window, nullptr};
-    if (ready &&
-        !StartPicture(&view, g_hack.width, g_hack.height, options.showFps, NowMs(), CpuMs())) {
+    if (ready && !StartPicture(&view, g_hack.width, g_hack.height, options.showFps,
+                               ReadSteadyMilliseconds(), CpuMs())) {
         ReportError(std::string(view.error != nullptr ? view.error : "no OpenGL context") +
                     " (window " + WindowName(g_hack.window) + ")");
         ready = false;

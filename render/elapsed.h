@@ -1,8 +1,12 @@
-// elapsed.h -- the arithmetic of each platform's millisecond counter behind
-// ReadElapsedMilliseconds; each platform's file defines its own.
+// elapsed.h -- each platform's clocks: the arithmetic of the millisecond counter behind
+// ReadElapsedMilliseconds, and a steady clock for pacing frames; each platform's file defines its
+// own.
 #pragma once
 
 #include <cstdint>
+
+// Milliseconds of a steady clock with their fractional part, from an arbitrary start.
+double ReadSteadyMilliseconds();
 
 // GLUT: milliseconds from one reading to a later one, modulo 2^32 like the readings themselves.
 int MillisecondsBetween(int start, int now);

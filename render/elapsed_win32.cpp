@@ -20,6 +20,12 @@ int CountsToMilliseconds(int64_t counts, int64_t frequency) {
     return static_cast<int>(static_cast<uint32_t>(milliseconds));
 }
 
+double ReadSteadyMilliseconds() {
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    return 1000.0 * static_cast<double>(ReadCounter()) / static_cast<double>(frequency.QuadPart);
+}
+
 // The performance counter rather than GetTickCount, whose 10 to 16 ms steps would make every
 // other frame's dt zero at the saver's frame rate.
 int ReadElapsedMilliseconds() {

@@ -3,6 +3,7 @@
 #include "render/gl_context_glx.h"
 
 #include "model/scene.h"
+#include "render/elapsed.h"
 #include "render/gl_context.h"
 
 #include <GL/glx.h>
@@ -10,7 +11,6 @@
 
 #include <cstdint>
 #include <cstring>
-#include <ctime>
 
 namespace {
 
@@ -118,14 +118,6 @@ void RequestSwapInterval(Display* display, int screen, Window window) {
     }
 }
 
-// The counterpart of the Windows tick count: milliseconds of a steady clock, wrapping at 2^32.
-uint32_t ReadTickCount() {
-    timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<uint32_t>(static_cast<uint64_t>(now.tv_sec) * 1000u +
-                                 static_cast<uint64_t>(now.tv_nsec) / 1000000u);
-}
-
 // The context on the window's own visual, made current; a reason in view->error when there is
 // none. X errors are trapped meanwhile.
 GLContext AttachGLContext(X11View* view, int* screen) {
@@ -204,7 +196,8 @@ GLContext CreateGLContext(void* window) {
     ReleaseXErrorTrap(view->display, previous);
     if (context.render != nullptr) {
         RequestSwapInterval(view->display, screen, view->window);
-        SeedRandom(ReadTickCount());
+        // The counterpart of the Windows tick count: steady milliseconds, wrapping at 2^32.
+        SeedRandom(static_cast<uint32_t>(static_cast<uint64_t>(ReadSteadyMilliseconds())));
     }
     return context;
 }

@@ -15,15 +15,7 @@ static int g_width;
 static int g_height;
 static GLContext g_context;
 
-SaverPacing g_saverPacing = {{}, ReadPerformanceMilliseconds};
-
-double ReadPerformanceMilliseconds() {
-    LARGE_INTEGER now;
-    LARGE_INTEGER frequency;
-    QueryPerformanceCounter(&now);
-    QueryPerformanceFrequency(&frequency);
-    return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
+SaverPacing g_saverPacing = {{}, ReadSteadyMilliseconds};
 
 void (*g_saverHookProbe)(UINT msg);
 

@@ -3,12 +3,13 @@
 
 #include <windows.h>
 
+#include "render/elapsed.h"
 #include "render/frame_pacer.h"
 
 // The saver window's frame cadence: no more frames than the display shows.
 struct SaverPacing {
     FramePacer pacer;             // started at window creation with the display's period
-    double (*readMilliseconds)(); // a steady clock; the performance counter unless replaced
+    double (*readMilliseconds)(); // a steady clock; ReadSteadyMilliseconds unless replaced
 };
 extern SaverPacing g_saverPacing;
 
@@ -21,5 +22,3 @@ extern void (*g_saverHookProbe)(UINT msg);
 INT_PTR CALLBACK SaverConfigureDialogProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam);
 // Called before the configuration dialog; FALSE keeps it from showing.
 BOOL WINAPI SaverRegisterDialogClasses(HANDLE instance);
-// The performance counter in milliseconds, with its sub-millisecond part.
-double ReadPerformanceMilliseconds();

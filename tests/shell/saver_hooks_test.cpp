@@ -67,14 +67,14 @@ class SaverHooks : public ::testing::Test {
         ResetModelState();
         g_model.readMilliseconds = CountingMilliseconds;
         g_readings = 0;
-        g_saverPacing.readMilliseconds = ReadPerformanceMilliseconds;
+        g_saverPacing.readMilliseconds = ReadSteadyMilliseconds;
         g_host.instance = GetModuleHandleA(nullptr);
         g_host.isPreview = 1; // input here must not close the window under test
     }
     void TearDown() override {
         g_saverHookProbe = nullptr;
         DrainQueue();
-        g_saverPacing.readMilliseconds = ReadPerformanceMilliseconds;
+        g_saverPacing.readMilliseconds = ReadSteadyMilliseconds;
     }
 };
 
@@ -150,16 +150,16 @@ TEST_F(SaverHooks, TheFrameTimerRunsUntilDestruction) {
 TEST_F(SaverHooks, TheTimerDrawsNoMoreFramesThanTheDisplayShows) {
     HWND hwnd = OpenSaverWindow();
     const double period = DisplayPeriodMs(hwnd);
-    const double start = ReadPerformanceMilliseconds();
+    const double start = ReadSteadyMilliseconds();
     MSG m;
-    while (ReadPerformanceMilliseconds() - start < 3000.0) {
+    while (ReadSteadyMilliseconds() - start < 3000.0) {
         if (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
             DispatchMessageA(&m);
         } else {
             Sleep(1);
         }
     }
-    const double elapsed = ReadPerformanceMilliseconds() - start;
+    const double elapsed = ReadSteadyMilliseconds() - start;
     const int frames = g_readings;
     DestroyWindow(hwnd);
     EXPECT_GE(frames, 1) << "no timer message in " << elapsed << " ms";
