@@ -13,7 +13,6 @@ struct Picture {
     int width;
     int height;
     bool showFps;
-    bool drawn; // false for a view too large to draw: frames then only advance the model
     FpsCounter fps;
 };
 
@@ -32,7 +31,6 @@ bool StartPicture(void* view, int width, int height, bool showFps, double nowMs,
     g_picture.showFps = showFps;
     StartFpsCounter(&g_picture.fps, nowMs, cpuMs);
     InitGLState(width, height);
-    g_picture.drawn = ResizeView(width, height);
     return true;
 }
 
@@ -40,11 +38,12 @@ bool StartPicture(void* view, int width, int height, bool showFps, double nowMs,
 void ResizePicture(int width, int height) {
     g_picture.width = width;
     g_picture.height = height;
-    g_picture.drawn = ResizeView(width, height);
+    ResizeView(width, height);
 }
 
 void DrawPicture(double nowMs, double cpuMs) {
-    if (!g_picture.showFps || !g_picture.drawn) {
+    // A view too large to draw only advances the model: no readout either.
+    if (!g_picture.showFps || !ViewIsDrawn()) {
         PresentFrame(g_picture.context.device);
         return;
     }

@@ -139,6 +139,10 @@ bool ResizeView(int width, int height) {
     return g_view.drawn;
 }
 
+bool ViewIsDrawn() {
+    return g_view.drawn;
+}
+
 BandRows BandRowsOf(double height, double letterbox) {
     BandRows band;
     band.bottom = static_cast<int>(letterbox * height);

@@ -12,6 +12,8 @@ void ApplyScene(int width, int height);
 // a buffer cannot be had. Frames of a view that is not drawn still advance the model's clock and
 // oscillators, so time runs on, but draw and present nothing.
 bool ResizeView(int width, int height);
+// Whether the view as last sized is drawn.
+bool ViewIsDrawn();
 // The band in rows: the projection's rows bottom to top are shown in the viewport's rows viewY
 // to viewY + viewHeight. Each is truncated on its own, so the two heights may differ by one.
 struct BandRows {
