@@ -144,10 +144,8 @@ void WalkField(const FieldFrame& frame, FieldRowSink sink, void* context,
         return;
     }
     // Only a caller that walks a view wider than the one sized (a test, a tool) grows them here.
-    const size_t n = static_cast<size_t>(columns);
-    if (g_edges.size() < n + 1 || g_rgb.size() < 3 * n) {
-        g_edges.resize(n + 1);
-        g_rgb.resize(3 * n);
+    if (!SizeFieldRows(columns)) {
+        throw std::bad_alloc();
     }
     int* const edges = g_edges.data();
     float* const rgb = g_rgb.data();

@@ -4,13 +4,13 @@
 
 #include "model/scene.h"
 #include "render/elapsed.h"
+#include "render/extension_list.h"
 #include "render/gl_context.h"
 
 #include <GL/glx.h>
 #include <GL/glxext.h>
 
 #include <cstdint>
-#include <cstring>
 
 namespace {
 
@@ -76,19 +76,6 @@ const char* CheckGLVisual(Display* display, XVisualInfo* info, bool* doubleBuffe
     return nullptr;
 }
 
-bool HasGlxExtension(const char* list, const char* name) {
-    const size_t length = std::strlen(name);
-    for (const char* p = list; p != nullptr && *p != '\0';) {
-        const char* end = std::strchr(p, ' ');
-        const size_t size = end != nullptr ? static_cast<size_t>(end - p) : std::strlen(p);
-        if (size == length && std::strncmp(p, name, length) == 0) {
-            return true;
-        }
-        p = end != nullptr ? end + 1 : nullptr;
-    }
-    return false;
-}
-
 template <typename Proc> Proc LookUpGlx(const char* name) {
     return reinterpret_cast<Proc>(glXGetProcAddressARB(reinterpret_cast<const GLubyte*>(name)));
 }
@@ -97,20 +84,20 @@ template <typename Proc> Proc LookUpGlx(const char* name) {
 // server that accepts the interval but does not wait (Xvfb) is paced by the front end's cadence.
 void RequestSwapInterval(Display* display, int screen, Window window) {
     const char* extensions = glXQueryExtensionsString(display, screen);
-    if (HasGlxExtension(extensions, "GLX_EXT_swap_control")) {
+    if (ListsExtension(extensions, "GLX_EXT_swap_control")) {
         auto swapInterval = LookUpGlx<PFNGLXSWAPINTERVALEXTPROC>("glXSwapIntervalEXT");
         if (swapInterval != nullptr) {
             swapInterval(display, window, 1);
             return;
         }
     }
-    if (HasGlxExtension(extensions, "GLX_MESA_swap_control")) {
+    if (ListsExtension(extensions, "GLX_MESA_swap_control")) {
         auto swapInterval = LookUpGlx<PFNGLXSWAPINTERVALMESAPROC>("glXSwapIntervalMESA");
         if (swapInterval != nullptr && swapInterval(1) == 0) {
             return;
         }
     }
-    if (HasGlxExtension(extensions, "GLX_SGI_swap_control")) {
+    if (ListsExtension(extensions, "GLX_SGI_swap_control")) {
         auto swapInterval = LookUpGlx<PFNGLXSWAPINTERVALSGIPROC>("glXSwapIntervalSGI");
         if (swapInterval != nullptr) {
             swapInterval(1);

@@ -1,10 +1,9 @@
 // gl_context_win32.cpp -- the saver window's WGL context.
 #include <windows.h>
 
-#include <cstring>
-
 #include "model/scene.h"
 #include "render/gl.h"
+#include "render/extension_list.h"
 #include "render/gl_context.h"
 
 typedef const char*(WINAPI* GetExtensionsStringARBProc)(HDC dc);
@@ -39,23 +38,6 @@ void DestroyGLContext(void* window, void* device, void* render) {
 
 void SwapGLBuffers(void* device) {
     SwapBuffers(static_cast<HDC>(device));
-}
-
-// Whether a list of extension names, separated by spaces, holds the name itself rather than a
-// longer name that begins with it.
-static bool ListsExtension(const char* list, const char* name) {
-    if (list == nullptr) {
-        return false;
-    }
-    const size_t length = std::strlen(name);
-    for (const char* p = list; (p = std::strstr(p, name)) != nullptr; p += length) {
-        const bool starts = p == list || p[-1] == ' ';
-        const bool ends = p[length] == ' ' || p[length] == '\0';
-        if (starts && ends) {
-            return true;
-        }
-    }
-    return false;
 }
 
 // Drivers name their WGL extensions in either WGL list, and older ones only among the GL ones.
