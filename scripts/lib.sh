@@ -15,6 +15,18 @@ WINDOWS_PACKAGES="g++-mingw-w64-i686-posix wine wine32:i386 wine32-preloader:i38
 
 log() { printf '== %s\n' "$*"; }
 
+# Processor time of a process and all its threads (GL drivers draw on threads of their own), in
+# clock ticks; the command name in parentheses may hold spaces, so fields count from after it.
+cpu_ticks() {
+    sed 's/.*) //' "/proc/$1/stat" 2>/dev/null | awk '{ print $12 + $13 }'
+}
+
+# The processor's model name, for the benchmarks' tables.
+cpu_model() {
+    cpu=$(lscpu 2>/dev/null | sed -n 's/^Model name: *//p' | head -n 1)
+    printf '%s\n' "${cpu:-unknown CPU}"
+}
+
 missing_packages() {
     for p in "$@"; do
         dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q '^install ok installed' ||
