@@ -25,7 +25,9 @@ bool LayoutFromMasks(uint32_t red, uint32_t green, uint32_t blue, uint32_t alpha
 bool SizePicture(int width, int height);
 // Draws the current frame of the model (as AdvanceFrame leaves it) into an image of the scene's
 // view size. The margins are filled only where the band has moved since the last frame drawn into
-// the same image; a caller that draws over the image says so with ForgetPictureMargins.
+// the same image (the same pixels, size, stride and layout); a caller that draws over the image,
+// or hands in new memory that may lie where the last image was, says so with
+// ForgetPictureMargins first.
 void DrawPictureFrame(const PictureImage& image);
 void ForgetPictureMargins();
 // The background's pixel in a layout, as GL clears to the scene's clear colour.

@@ -8,7 +8,7 @@ NATIVE_PACKAGES="cmake make g++ pkg-config libgtest-dev googletest libbenchmark-
   clang libclang-rt-14-dev"
 # The X screen saver's display mode: X libraries, the daemon and the installed display modes that
 # its tests and benchmark run beside it, and what packaging uses.
-HACK_PACKAGES="libx11-dev libxrandr-dev libxml2-dev x11-utils imagemagick
+HACK_PACKAGES="libx11-dev libxext-dev libxrandr-dev libxml2-dev x11-utils imagemagick
   xscreensaver xscreensaver-gl xscreensaver-data xscreensaver-data-extra dpkg-dev file"
 WINDOWS_PACKAGES="g++-mingw-w64-i686-posix wine wine32:i386 wine32-preloader:i386 wine64
   libgl1-mesa-dri:i386 libglx-mesa0:i386 x11-utils xdotool imagemagick"
