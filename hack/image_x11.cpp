@@ -189,7 +189,7 @@ void CreateImage(int width, int height) {
     if (p.image == nullptr) {
         p.image = CreatePlainImage(width, height);
     }
-    ForgetPictureMargins();
+    ForgetPictureContents();
 }
 
 } // namespace
@@ -255,7 +255,7 @@ void DrawImageFrame(double nowMs, double cpuMs) {
         char readout[96];
         FormatFpsReadout(p.fps, readout, sizeof readout, "image");
         DrawPictureText(image, readout);
-        ForgetPictureMargins(); // the text may lie over them
+        ForgetPictureContents(); // the text may lie over them
     }
     if (p.shared) {
         XShmPutImage(p.display, p.window, p.gc, p.image, 0, 0, 0, 0, width, height, False);

@@ -24,11 +24,12 @@ bool LayoutFromMasks(uint32_t red, uint32_t green, uint32_t blue, uint32_t alpha
 // when they cannot be had.
 bool SizePicture(int width, int height);
 // Draws the current frame of the model (as AdvanceFrame leaves it) into an image of the scene's
-// view size. The margins are filled only where the band has moved since the last frame drawn into
-// the same image (the same pixels, size, stride and layout); a caller that draws over the image,
-// or hands in new memory that may lie where the last image was, says so with
-// ForgetPictureMargins first.
+// view size. What the last frame drawn into the same image (the same pixels, size, stride and
+// layout) left there is kept where it still holds: the margins where the band has not moved, and
+// the cells whose colour has not changed while the band stays put. A caller that draws over the
+// image, or hands in new memory that may lie where the last image was, says so with
+// ForgetPictureContents first.
 void DrawPictureFrame(const PictureImage& image);
-void ForgetPictureMargins();
+void ForgetPictureContents();
 // The background's pixel in a layout, as GL clears to the scene's clear colour.
 uint32_t ClearPixel(const TexelLayout& layout);

@@ -137,7 +137,7 @@ std::vector<Rgb> FrozenPicture(int width, int height, uint32_t seed, int ms, con
     std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
     const PictureImage image{pixels.data(), width, height, width, {16, 8, 0, 0}};
     EXPECT_TRUE(SizePicture(width, height));
-    ForgetPictureMargins(); // a new buffer, perhaps where the last one was
+    ForgetPictureContents(); // a new buffer, perhaps where the last one was
     DrawPictureFrame(image);
     *readoutTop = *readoutEnd = 0;
     if (presenter != nullptr) {

@@ -1,6 +1,6 @@
 // The picture on the processor against GL on llvmpipe: every pixel of the per-cell quads and of
 // the texture frames, over views from one pixel to 1920x1080 and bands scaled so that cell edges
-// fall on pixel centres, drawn into one image per view as the band moves.
+// fall on pixel centres, drawn into one image per view as the band moves, then as the model runs.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -15,6 +15,11 @@
 #include "frame_check.h"
 
 namespace {
+
+int g_milliseconds = 0;
+int ReadTestMilliseconds() {
+    return g_milliseconds;
+}
 
 // Letterboxes of n frames whose viewport is a row lower than the projection's rows (a quarter of
 // a row short of the next whole row at each margin), between spread ones, in a shuffled order so
@@ -77,19 +82,32 @@ TEST(PictureTest, EveryPixelAsGLDrawsItWithQuadsAndTexture) {
         const GLContext context = CreateGLContext(&view);
         ASSERT_NE(context.render, nullptr) << "no headless OpenGL context";
         ResetModelState();
+        g_model.readMilliseconds = ReadTestMilliseconds;
         SeedRandom(90210);
         InitGLState(v.width, v.height);
         const int stride = v.width + v.stride;
         std::vector<uint32_t> pixels(static_cast<size_t>(stride) * v.height, 0xDEADBEEFu);
         const PictureImage image{pixels.data(), v.width, v.height, stride, v.layout};
         ASSERT_TRUE(SizePicture(v.width, v.height));
-        for (const double letterbox : MovingLetterboxes(v.height, v.frames)) {
-            SCOPED_TRACE(letterbox);
+        // Letterboxes set by hand (ticks < 0), then the model's own frames 16 or 17 ms apart.
+        std::vector<double> frames = MovingLetterboxes(v.height, v.frames);
+        for (int k = 0; k < v.frames; ++k) {
+            frames.push_back(-700.0 - 1000.0 * k / 60);
+        }
+        for (const double frame : frames) {
+            SCOPED_TRACE(frame);
+            if (frame < 0.0) {
+                g_milliseconds = static_cast<int>(-frame);
+                SelectSubmitMode(SubmitMode::kTexture);
+                RenderFrame();
+            } else {
+                DrawFieldInBand(SubmitMode::kTexture, frame);
+            }
+            const double letterbox = g_model.scene.letterbox;
+            const std::vector<unsigned char> texture = ReadFramePixels(v.width, v.height);
             DrawFieldInBand(SubmitMode::kImmediate, letterbox);
             const std::vector<unsigned char> quads = ReadFramePixels(v.width, v.height);
-            DrawFieldInBand(SubmitMode::kTexture, letterbox);
-            const std::vector<unsigned char> texture = ReadFramePixels(v.width, v.height);
-            DrawPictureFrame(image); // the letterbox is the model's, as DrawFieldInBand left it
+            DrawPictureFrame(image); // the model's frame, as the last draw left it
             ASSERT_TRUE(SameAsGL(image, quads)) << "against the quads";
             ASSERT_TRUE(SameAsGL(image, texture)) << "against the texture";
             const BandRows band = BandRowsOf(v.height, letterbox);
