@@ -65,9 +65,8 @@ CellColor ShadeCell(double v) {
     return c;
 }
 
-// GL turns a float colour component into a byte as c * 255 rounded to a float, then to the
-// nearest integer, ties to even. On x87 the product would stay wider than a float unless stored.
-static uint8_t ColourByte(float c) {
+// On x87 the product would stay wider than a float unless stored.
+uint8_t GLColourByte(float c) {
     volatile float product = c * 255.0f;
     return static_cast<uint8_t>(std::lrintf(product));
 }
@@ -84,9 +83,9 @@ void ShadeFieldRow(const FieldFrame& frame, int y, const int* edges, int columns
         colour[2] = static_cast<float>(c.b);
         if (texels != nullptr) {
             uint8_t* texel = reinterpret_cast<uint8_t*>(texels + i);
-            texel[0] = ColourByte(colour[0]);
-            texel[1] = ColourByte(colour[1]);
-            texel[2] = ColourByte(colour[2]);
+            texel[0] = GLColourByte(colour[0]);
+            texel[1] = GLColourByte(colour[1]);
+            texel[2] = GLColourByte(colour[2]);
             texel[3] = 255;
         }
     }

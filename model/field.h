@@ -46,6 +46,9 @@ using FieldRowSink = void (*)(const FieldRow& row, void* context);
 void PrepareFieldFrame(FieldFrame* frame);
 double FieldValue(const FieldFrame& frame, double fx, double fy);
 CellColor ShadeCell(double v);
+// The byte GL makes of a float colour component: c * 255 rounded to a float, then to the nearest
+// integer, ties to even.
+uint8_t GLColourByte(float c);
 // Colours of one row of cells at height y, one per column edge but the last; also as texels
 // unless texels is null.
 void ShadeFieldRow(const FieldFrame& frame, int y, const int* edges, int columns, float* rgb,
