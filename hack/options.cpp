@@ -1,6 +1,8 @@
 // options.cpp -- the display mode's command line and the window it chooses.
 #include "hack/options.h"
 
+#include "ripplefield_version.h"
+
 #include <cstdint>
 #include <cstring>
 
@@ -12,8 +14,11 @@ const char kHackUsage[] =
     "  --delay N        frame period in microseconds, 0 to 10000000; 0 for as fast as the\n"
     "                   display takes them (default: the display's refresh period)\n"
     "  --fps, --no-fps  show or hide frames per second and processor load\n"
+    "  --version        print the version and exit\n"
     "  --mono --install --noinstall --visual ARG --pair: accepted, no effect\n"
     "Options take one dash or two.\n";
+
+const char kHackVersion[] = "ripplefield " RIPPLEFIELD_VERSION "\n";
 
 namespace {
 
@@ -91,6 +96,9 @@ ParseStatus ParseHackOptions(int argc, const char* const* argv, HackOptions* opt
     *options = HackOptions{};
     for (int i = 1; i < argc; ++i) {
         const char* name = OptionName(argv[i]);
+        if (name != nullptr && std::strcmp(name, "version") == 0) {
+            return ParseStatus::kVersionAsked;
+        }
         const char* const flags[] = {"root",      "window", "mono",   "install",
                                      "noinstall", "fps",    "no-fps", "pair"};
         const char* const valued[] = {"visual", "window-id", "delay"};

@@ -13,7 +13,7 @@ struct HackOptions {
     bool showFps;
 };
 
-enum class ParseStatus { kParsed, kUnrecognised, kBadValue };
+enum class ParseStatus { kParsed, kUnrecognised, kBadValue, kVersionAsked };
 
 // Reads the command line in order; a later option overrides an earlier one. On failure error
 // holds one line for stderr (for kUnrecognised, "Unrecognised option: X", before the usage).
@@ -32,3 +32,5 @@ bool ChooseHackTarget(const HackOptions& options, const char* xscreensaverWindow
 
 // The lines printed after "Unrecognised option".
 extern const char kHackUsage[];
+// What --version prints: the program's name and version, one line.
+extern const char kHackVersion[];

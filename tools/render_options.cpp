@@ -2,6 +2,8 @@
 // usage.
 #include "tools/render_options.h"
 
+#include "ripplefield_version.h"
+
 #include <climits>
 #include <cstring>
 
@@ -21,7 +23,10 @@ const char kUsage[] =
     "  --webp FILE      every frame as a looping lossless animated WebP (at least two ticks,\n"
     "                   each 1 to 16777215 ms after the one before; size at most 16383x16383);\n"
     "                   a frame lasts until the next tick, the last as long as the one before\n"
+    "  --version        print the version and exit\n"
     "Exit status: 0 done, 1 no headless context or a failed write, 2 bad arguments.\n";
+
+const char kVersion[] = "ripplefield " RIPPLEFIELD_VERSION "\n";
 
 namespace {
 
@@ -191,6 +196,9 @@ ParseResult ParseArguments(int argc, char** argv, Options* options, std::string*
         const std::string option = argv[i];
         if (option == "--help" || option == "-h") {
             return kHelpAsked;
+        }
+        if (option == "--version") {
+            return kVersionAsked;
         }
         int output = -1;
         for (int k = 0; k < kOutputKinds; ++k) {
