@@ -11,13 +11,8 @@ std::string ProgramFolder() {
 }
 
 bool RunProgram(const std::string& commandLine, DWORD timeoutMs, DWORD* exitCode) {
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    std::vector<char> line(commandLine.begin(), commandLine.end());
-    line.push_back('\0');
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
+    PROCESS_INFORMATION process;
+    if (!StartProgram(commandLine, &process)) {
         return false;
     }
     const bool ended = WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0;
@@ -26,7 +21,6 @@ bool RunProgram(const std::string& commandLine, DWORD timeoutMs, DWORD* exitCode
         WaitForSingleObject(process.hProcess, 5000);
     }
     GetExitCodeProcess(process.hProcess, exitCode);
-    CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return ended;
 }
