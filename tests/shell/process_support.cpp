@@ -1,5 +1,7 @@
-// process_support.cpp -- child processes and Wine's per-program settings for the tests.
+// process_support.cpp -- child processes, and the registry settings they read, for the tests.
 #include "process_support.h"
+
+#include <gtest/gtest.h>
 
 #include <vector>
 
@@ -97,6 +99,29 @@ void SetWineDllOverrideFor(const char* programFile, const char* dll, const char*
     if (RegCreateKeyA(HKEY_CURRENT_USER, path.c_str(), &key) == ERROR_SUCCESS) {
         RegSetValueExA(key, dll, 0, REG_SZ, reinterpret_cast<const BYTE*>(order),
                        static_cast<DWORD>(strlen(order) + 1));
+        RegCloseKey(key);
+    }
+}
+
+static const char kDesktop[] = "Control Panel\\Desktop";
+static const char kUsePassword[] = "ScreenSaveUsePassword";
+
+void SetUsePassword(DWORD type, const void* data, DWORD size) {
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, kDesktop, &key), ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExA(key, kUsePassword, 0, type, static_cast<const BYTE*>(data), size),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+}
+
+void SetUsePassword(DWORD on) {
+    SetUsePassword(REG_DWORD, &on, sizeof on);
+}
+
+void RemoveUsePassword() {
+    HKEY key;
+    if (RegOpenKeyA(HKEY_CURRENT_USER, kDesktop, &key) == ERROR_SUCCESS) {
+        RegDeleteValueA(key, kUsePassword);
         RegCloseKey(key);
     }
 }
