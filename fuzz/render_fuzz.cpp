@@ -210,7 +210,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const ParseResult parsed =
         ParseArguments(static_cast<int>(argv.size() - 1), argv.data(), &options, &error);
     if (parsed != kParsed) {
-        Check(parsed == kHelpAsked || !error.empty(), "a refusal without a reason");
+        Check(parsed == kHelpAsked || parsed == kVersionAsked || !error.empty(),
+              "a refusal without a reason");
         return 0;
     }
     Check(options.width >= 1 && options.width <= kMaxViewSize && options.height >= 1 &&

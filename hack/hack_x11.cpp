@@ -432,5 +432,9 @@ int main(int argc, char** argv) {
         ReportError(error);
         return kExitFailed;
     }
+    if (parsed == ParseStatus::kVersionAsked) {
+        std::fputs(kHackVersion, stdout);
+        return 0;
+    }
     return RunHack(options);
 }

@@ -2,6 +2,7 @@
 #include "hack/options.h"
 
 #include "model/named_choice.h"
+#include "ripplefield_version.h"
 
 #include <cstdint>
 #include <cstring>
@@ -18,8 +19,11 @@ const char kHackUsage[] =
     "  --present P      gl, image or auto: draw with OpenGL, or on the processor into an X\n"
     "                   image; auto (the default) takes the image where OpenGL is a software\n"
     "                   rasteriser or missing\n"
+    "  --version        print the version and exit\n"
     "  --mono --install --noinstall --visual ARG --pair: accepted, no effect\n"
     "Options take one dash or two.\n";
+
+const char kHackVersion[] = "ripplefield " RIPPLEFIELD_VERSION "\n";
 
 namespace {
 
@@ -98,6 +102,9 @@ ParseStatus ParseHackOptions(int argc, const char* const* argv, HackOptions* opt
     *options = HackOptions{};
     for (int i = 1; i < argc; ++i) {
         const char* name = OptionName(argv[i]);
+        if (name != nullptr && std::strcmp(name, "version") == 0) {
+            return ParseStatus::kVersionAsked;
+        }
         const char* const flags[] = {"root",      "window", "mono",   "install",
                                      "noinstall", "fps",    "no-fps", "pair"};
         const char* const valued[] = {"visual", "window-id", "delay", "present"};

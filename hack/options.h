@@ -20,7 +20,7 @@ struct HackOptions {
     PresentChoice present;
 };
 
-enum class ParseStatus { kParsed, kUnrecognised, kBadValue };
+enum class ParseStatus { kParsed, kUnrecognised, kBadValue, kVersionAsked };
 
 // Reads the command line in order; a later option overrides an earlier one. On failure error
 // holds one line for stderr (for kUnrecognised, "Unrecognised option: X", before the usage).
@@ -49,3 +49,5 @@ bool IsSoftwareRenderer(const char* renderer);
 
 // The lines printed after "Unrecognised option".
 extern const char kHackUsage[];
+// What --version prints: the program's name and version, one line.
+extern const char kHackVersion[];

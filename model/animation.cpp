@@ -40,6 +40,7 @@ void StepOscillators() {
         if (0.1 * dt > RandUniform(1.0f)) {
             const double m = RandUniform(0.02f) + 0.02;
             const double sign = RandUniform(1.0f);
+            // 0.45, not 0.5: targets lean negative, so phases drift on the whole rather than hover.
             bank.target[i] = sign < 0.45 ? m : -m;
         }
         if (bank.chase[i]) {
@@ -50,6 +51,7 @@ void StepOscillators() {
         if (i == 0) {
             bank.phase[0] += 0.001 * dt;
         } else if (i <= 3) {
+            // 57.3, not 180 / pi: no picture reads these phases, but saved states hold them.
             bank.phase[i] += s.gainA * bank.rate[i] * dt * 57.3;
         } else if (i <= 6) {
             bank.phase[i] += s.gainB * bank.rate[i] * dt;

@@ -65,9 +65,8 @@ CellColor ShadeCell(double v) {
     return c;
 }
 
-// GL turns a float colour component into a byte as c * 255 rounded to a float, then to the
-// nearest integer, ties to even. On x87 the product would stay wider than a float unless stored.
-uint8_t ColourToByte(float c) {
+// On x87 the product would stay wider than a float unless stored.
+uint8_t GLColourByte(float c) {
     volatile float product = c * 255.0f;
     return static_cast<uint8_t>(std::lrintf(product));
 }
@@ -86,9 +85,9 @@ void ShadeFieldRow(const FieldFrame& frame, int y, const int* edges, int columns
             rgb[3 * i + 2] = colour[2];
         }
         if (texels != nullptr) {
-            texels[i] = uint32_t{ColourToByte(colour[0])} << layout.redShift |
-                        uint32_t{ColourToByte(colour[1])} << layout.greenShift |
-                        uint32_t{ColourToByte(colour[2])} << layout.blueShift | layout.opaque;
+            texels[i] = uint32_t{GLColourByte(colour[0])} << layout.redShift |
+                        uint32_t{GLColourByte(colour[1])} << layout.greenShift |
+                        uint32_t{GLColourByte(colour[2])} << layout.blueShift | layout.opaque;
         }
     }
 }

@@ -61,8 +61,9 @@ using FieldRowSink = void (*)(const FieldRow& row, void* context);
 void PrepareFieldFrame(FieldFrame* frame);
 double FieldValue(const FieldFrame& frame, double fx, double fy);
 CellColor ShadeCell(double v);
-// A colour component as GL stores it in an 8-bit channel.
-uint8_t ColourToByte(float c);
+// The byte GL makes of a float colour component: c * 255 rounded to a float, then to the nearest
+// integer, ties to even.
+uint8_t GLColourByte(float c);
 // Colours of one row of cells at height y, one per column edge but the last, as floats unless rgb
 // is null and as texels of that layout unless texels is null.
 void ShadeFieldRow(const FieldFrame& frame, int y, const int* edges, int columns, float* rgb,

@@ -186,9 +186,9 @@ bool LayoutFromMasks(uint32_t red, uint32_t green, uint32_t blue, uint32_t alpha
 
 uint32_t ClearPixel(const TexelLayout& layout) {
     const SceneParams& s = g_model.scene;
-    return uint32_t{ColourToByte(static_cast<float>(s.clearRed))} << layout.redShift |
-           uint32_t{ColourToByte(static_cast<float>(s.clearGreen))} << layout.greenShift |
-           uint32_t{ColourToByte(static_cast<float>(s.clearBlue))} << layout.blueShift;
+    return uint32_t{GLColourByte(static_cast<float>(s.clearRed))} << layout.redShift |
+           uint32_t{GLColourByte(static_cast<float>(s.clearGreen))} << layout.greenShift |
+           uint32_t{GLColourByte(static_cast<float>(s.clearBlue))} << layout.blueShift;
 }
 
 bool SizePicture(int width, int height) {

@@ -14,7 +14,7 @@ static LONGLONG ReadCounter() {
 static const LONGLONG g_startCount = ReadCounter();
 
 // Whole seconds and the rest apart, so that counts * 1000 cannot overflow; the result wraps after
-// 24.8 days as the GLUT counter does, and the frame clock takes the step across the wrap.
+// 24.8 days as the Linux counter does, and the frame clock takes the step across the wrap.
 int CountsToMilliseconds(int64_t counts, int64_t frequency) {
     const int64_t milliseconds = counts / frequency * 1000 + counts % frequency * 1000 / frequency;
     return static_cast<int>(static_cast<uint32_t>(milliseconds));

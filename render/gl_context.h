@@ -21,7 +21,9 @@ struct HeadlessView {
 // a window; the headless surface has a single buffer, which frames are read back from.
 // On Windows and X11 it also reseeds the model's random source with the tick count. On X11 the
 // window's own visual is used: single-buffered visuals show a frame by flushing it.
+// Null handles when no context can be had, with whatever was got on the way released.
 GLContext CreateGLContext(void* window);
+// Does nothing with the null handles of a failed creation.
 void DestroyGLContext(void* window, void* device, void* render);
 // Shows the back buffer.
 void SwapGLBuffers(void* device);

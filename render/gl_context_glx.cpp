@@ -139,10 +139,17 @@ GLContext AttachGLContext(X11View* view, int* screen) {
         return GLContext{nullptr, nullptr};
     }
     if (context == nullptr || TrappedXError(display)) {
+        if (context != nullptr) {
+            glXDestroyContext(display, context);
+        }
         view->error = "cannot create an OpenGL context for the window";
         return GLContext{nullptr, nullptr};
     }
     if (!glXMakeCurrent(display, view->window, context) || TrappedXError(display)) {
+        // A context left current would only be marked for destruction.
+        if (glXGetCurrentContext() == context) {
+            glXMakeCurrent(display, None, nullptr);
+        }
         glXDestroyContext(display, context);
         view->error = "cannot make the OpenGL context current on the window";
         return GLContext{nullptr, nullptr};

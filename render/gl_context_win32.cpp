@@ -22,15 +22,30 @@ GLContext CreateGLContext(void* window) {
     request.iLayerType = PFD_MAIN_PLANE;
 
     HDC dc = GetDC(hwnd);
+    if (dc == nullptr) {
+        return GLContext{nullptr, nullptr};
+    }
     const int format = ChoosePixelFormat(dc, &request);
-    SetPixelFormat(dc, format, &request);
-    HGLRC rc = wglCreateContext(dc);
-    wglMakeCurrent(dc, rc);
+    HGLRC rc = nullptr;
+    if (format != 0 && SetPixelFormat(dc, format, &request)) {
+        rc = wglCreateContext(dc);
+    }
+    if (rc != nullptr && !wglMakeCurrent(dc, rc)) {
+        wglDeleteContext(rc);
+        rc = nullptr;
+    }
+    if (rc == nullptr) {
+        ReleaseDC(hwnd, dc);
+        return GLContext{nullptr, nullptr};
+    }
     SeedRandom(GetTickCount());
     return GLContext{dc, rc};
 }
 
 void DestroyGLContext(void* window, void* device, void* render) {
+    if (device == nullptr) {
+        return;
+    }
     wglMakeCurrent(nullptr, nullptr);
     wglDeleteContext(static_cast<HGLRC>(render));
     ReleaseDC(static_cast<HWND>(window), static_cast<HDC>(device));

@@ -3,13 +3,17 @@
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 WINEPREFIX_DIR="$ROOT/build/windows/wineprefix"
 
-NATIVE_PACKAGES="cmake make g++ pkg-config libgtest-dev googletest libbenchmark-dev freeglut3-dev
+NATIVE_PACKAGES="cmake make g++ pkg-config libgtest-dev googletest libbenchmark-dev
   libegl-dev libgl-dev libegl-mesa0 libgl1-mesa-dri libpng-dev libwebp-dev libxdamage-dev xvfb
   clang libclang-rt-14-dev"
 # The X screen saver's display mode: X libraries, the daemon and the installed display modes that
-# its tests and benchmark run beside it, and what packaging uses.
+# its tests and benchmark run beside it, and what packaging and the checks of the release files use.
 HACK_PACKAGES="libx11-dev libxext-dev libxrandr-dev libxml2-dev x11-utils imagemagick
-  xscreensaver xscreensaver-gl xscreensaver-data xscreensaver-data-extra dpkg-dev file"
+  xscreensaver xscreensaver-gl xscreensaver-data xscreensaver-data-extra dpkg-dev file
+  lintian zip unzip"
+# What scripts/release needs beyond those: a clone of the commit, the Windows compiler (no Wine)
+# and, for --verify, the tool that shows how two files differ.
+RELEASE_PACKAGES="git g++-mingw-w64-i686-posix binutils-mingw-w64-i686 diffoscope-minimal"
 WINDOWS_PACKAGES="g++-mingw-w64-i686-posix wine wine32:i386 wine32-preloader:i386 wine64
   libgl1-mesa-dri:i386 libglx-mesa0:i386 x11-utils xdotool imagemagick"
 

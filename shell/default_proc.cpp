@@ -108,7 +108,7 @@ LRESULT CALLBACK HostWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
         if (g_host.isClosing) {
             return 0; // no frame while the window goes
         }
-        Sleep(0);
+        Sleep(0); // other ready threads get the rest of the time slice before a frame takes it
         break;
     }
     return SaverWindowProc(hwnd, msg, wParam, lParam);

@@ -1,12 +1,16 @@
 // saver_hooks.cpp -- the saver's picture in its window: GL context, 5 ms frame timer paced to the
-// display, release.
+// display, release; the clear colour alone where no context can be had.
 #include "shell/saver_hooks.h"
 
+#include "model/field.h"
+#include "model/scene.h"
 #include "render/frame.h"
 #include "render/gl_context.h"
 #include "shell/default_proc.h"
 
 static const UINT_PTR kFrameTimer = 1;
+// Shorter than any display's refresh period, so that each refresh finds a timer message waiting;
+// the system rounds it up to its own timer step.
 static const UINT kFramePeriodMs = 5;
 
 // One saver window per process, so one set of handles.
@@ -17,7 +21,19 @@ static GLContext g_context;
 
 SaverPacing g_saverPacing = {{}, ReadSteadyMilliseconds};
 
-void (*g_saverHookProbe)(UINT msg);
+void (*g_saverHookProbe)(HWND hwnd, UINT msg);
+
+// Without a GL context the window still hides the desktop, in the colour GL would clear it to.
+static void PaintClearColour(HWND hwnd, HDC dc) {
+    const SceneParams& s = g_model.scene;
+    HBRUSH brush = CreateSolidBrush(RGB(GLColourByte(static_cast<float>(s.clearRed)),
+                                        GLColourByte(static_cast<float>(s.clearGreen)),
+                                        GLColourByte(static_cast<float>(s.clearBlue))));
+    RECT client;
+    GetClientRect(hwnd, &client);
+    FillRect(dc, &client, brush);
+    DeleteObject(brush);
+}
 
 static void ReleaseWindowResources(HWND hwnd) {
     KillTimer(hwnd, kFrameTimer);
@@ -27,7 +43,7 @@ static void ReleaseWindowResources(HWND hwnd) {
 
 static LRESULT HandleSaverMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (g_saverHookProbe != nullptr) {
-        g_saverHookProbe(msg);
+        g_saverHookProbe(hwnd, msg);
     }
     switch (msg) {
     case WM_CREATE: {
@@ -35,6 +51,12 @@ static LRESULT HandleSaverMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
         g_width = g_clientRect.right;
         g_height = g_clientRect.bottom;
         g_context = CreateGLContext(hwnd);
+        if (g_context.render == nullptr) {
+            // No GL here: no frames and no GL call. The window still covers the screen, painted
+            // in the scene's clear colour, and closes by the usual rules.
+            ResetScene();
+            return 0;
+        }
         // Where the driver takes it, the swap waits for the display; the pacer below still holds
         // frames to its rate where the swap returns at once all the same.
         SetSwapInterval(g_context.device, 1);
@@ -50,10 +72,25 @@ static LRESULT HandleSaverMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
     case WM_TIMER:
         // Whatever the timer's identifier; one that comes before the display can show another
         // frame draws nothing. The model steps by elapsed time, so the animation keeps its speed.
-        if (TakeFrameSlot(&g_saverPacing.pacer, g_saverPacing.readMilliseconds())) {
+        if (g_context.render != nullptr &&
+            TakeFrameSlot(&g_saverPacing.pacer, g_saverPacing.readMilliseconds())) {
             PresentFrame(g_context.device);
         }
         return 0;
+    case WM_ERASEBKGND:
+        if (g_context.render == nullptr) {
+            PaintClearColour(hwnd, reinterpret_cast<HDC>(wParam));
+            return 1;
+        }
+        break;
+    case WM_PAINT:
+        if (g_context.render == nullptr) {
+            PAINTSTRUCT paint;
+            PaintClearColour(hwnd, BeginPaint(hwnd, &paint));
+            EndPaint(hwnd, &paint);
+            return 0;
+        }
+        break;
     }
     return DefSaverWindowProc(hwnd, msg, wParam, lParam);
 }

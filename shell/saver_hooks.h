@@ -13,11 +13,12 @@ struct SaverPacing {
 };
 extern SaverPacing g_saverPacing;
 
-// The saver window's own messages: creation, timer frames, destruction; the rest goes to
-// DefSaverWindowProc.
+// The saver window's own messages: creation, timer frames, destruction, and painting when no GL
+// context could be had; the rest goes to DefSaverWindowProc.
 LRESULT CALLBACK SaverWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-// Called first with every message the hooks handle; the tests make it throw. Null in the saver.
-extern void (*g_saverHookProbe)(UINT msg);
+// Called first with every message the hooks handle; the tests make it throw or take the window's
+// pixel format. Null in the saver.
+extern void (*g_saverHookProbe)(HWND hwnd, UINT msg);
 // The configuration dialog (template 2003): 1 for OK, 0 for Cancel.
 INT_PTR CALLBACK SaverConfigureDialogProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam);
 // Called before the configuration dialog; FALSE keeps it from showing.

@@ -2,6 +2,8 @@
 // usage.
 #include "tools/render_options.h"
 
+#include "ripplefield_version.h"
+
 #include <climits>
 #include <cstring>
 
@@ -24,7 +26,10 @@ const char kUsage[] =
     "                   a frame lasts until the next tick, the last as long as the one before\n"
     "  --renderer R     picture: draw on the processor (the default); gl: with OpenGL on a\n"
     "                   headless context; the outputs are the same, byte for byte\n"
+    "  --version        print the version and exit\n"
     "Exit status: 0 done, 1 no headless context, no memory or a failed write, 2 bad arguments.\n";
+
+const char kVersion[] = "ripplefield " RIPPLEFIELD_VERSION "\n";
 
 namespace {
 
@@ -203,6 +208,9 @@ ParseResult ParseArguments(int argc, char** argv, Options* options, std::string*
         const std::string option = argv[i];
         if (option == "--help" || option == "-h") {
             return kHelpAsked;
+        }
+        if (option == "--version") {
+            return kVersionAsked;
         }
         int output = -1;
         for (int k = 0; k < kOutputKinds; ++k) {

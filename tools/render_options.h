@@ -14,6 +14,8 @@ enum OutputKind { kPngOutput, kCellsOutput, kStateOutput, kWebpOutput, kOutputKi
 extern const char* const kOutputOptions[kOutputKinds];
 
 extern const char kUsage[];
+// What --version prints: the program's name and version, one line.
+extern const char kVersion[];
 
 // How the frames are drawn: on the processor (the default), or with GL on a headless context.
 enum Renderer { kPictureRenderer, kGLRenderer };
@@ -27,7 +29,7 @@ struct Options {
     std::string targets[kOutputKinds]; // empty: not written
 };
 
-enum ParseResult { kParsed, kHelpAsked, kBadArguments };
+enum ParseResult { kParsed, kHelpAsked, kVersionAsked, kBadArguments };
 
 // Options are read in order; a later copy of an option overrides an earlier one.
 ParseResult ParseArguments(int argc, char** argv, Options* options, std::string* error);

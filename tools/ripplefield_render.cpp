@@ -174,6 +174,10 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stdout);
         return 0;
     }
+    if (parsed == kVersionAsked) {
+        std::fputs(kVersion, stdout);
+        return 0;
+    }
     if (parsed == kBadArguments) {
         ReportError(error);
         return kExitBadInput;

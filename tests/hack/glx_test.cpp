@@ -20,6 +20,7 @@
 #include <cstring>
 #include <ctime>
 
+#include <dlfcn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -140,7 +141,21 @@ class GlxTest : public ::testing::Test {
     Display* display_ = nullptr;
 };
 
+bool g_failNextMakeCurrent = false; // the next binding of a context also fails an X request
+
 } // namespace
+
+// Takes the place of libGL's entry in this program and passes every call through.
+extern "C" Bool glXMakeCurrent(Display* display, GLXDrawable drawable, GLXContext context) {
+    static const auto real =
+        reinterpret_cast<decltype(&glXMakeCurrent)>(dlsym(RTLD_NEXT, "glXMakeCurrent"));
+    const Bool made = real(display, drawable, context);
+    if (g_failNextMakeCurrent && context != nullptr) {
+        g_failNextMakeCurrent = false;
+        XMapWindow(display, 0); // BadWindow, as from a window that its owner destroys meanwhile
+    }
+    return made;
+}
 
 TEST_F(GlxTest, FramesAreTheHeadlessRenderersPixelForPixel) {
     const int w = 160;
@@ -222,5 +237,14 @@ TEST_F(GlxTest, PictureTakesANewSizeWithoutStartingAgain) {
     EXPECT_NEAR(g_model.clock.dt, 0.017, 1e-12);
     EXPECT_TRUE(FrameMatchesCells(ReadFramePixels(200, 150), 200, 150));
     StopPicture(&view);
+    EXPECT_EQ(glXGetCurrentContext(), nullptr);
+}
+
+// A context that an X error keeps from becoming current is released, not left current.
+TEST_F(GlxTest, AContextThatFailsToBecomeCurrentIsReleased) {
+    X11View view{display_, MakeGLWindow(32, 32, true), nullptr};
+    g_failNextMakeCurrent = true;
+    EXPECT_EQ(CreateGLContext(&view).render, nullptr);
+    EXPECT_STREQ(view.error, "cannot make the OpenGL context current on the window");
     EXPECT_EQ(glXGetCurrentContext(), nullptr);
 }

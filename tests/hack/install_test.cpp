@@ -1,5 +1,6 @@
 // What a Debian user gets: the settings description has the shape of the installed display
-// modes' ones, and installing or packaging places the three files where the daemon looks.
+// modes' ones, and installing or packaging places the three files where the daemon looks, with
+// the licence and the changelog.
 #include <gtest/gtest.h>
 
 #include <libxml/parser.h>
@@ -95,9 +96,9 @@ std::set<std::string> FilesBelow(const std::string& root) {
 }
 
 const std::set<std::string> kInstalledFiles = {
-    "usr/libexec/xscreensaver/ripplefield",
-    "usr/share/xscreensaver/config/ripplefield.xml",
-    "usr/share/man/man6/ripplefield.6x.gz",
+    "usr/libexec/xscreensaver/ripplefield",   "usr/share/xscreensaver/config/ripplefield.xml",
+    "usr/share/man/man6/ripplefield.6x.gz",   "usr/share/doc/ripplefield/copyright",
+    "usr/share/doc/ripplefield/changelog.gz",
 };
 
 } // namespace
@@ -176,7 +177,7 @@ TEST(SettingsDescription, HasTheShapeOfTheInstalledOnes) {
 }
 
 // Both ways of installing, into a scratch folder: cmake --install and the Debian package.
-TEST(Installing, PlacesTheThreeFilesAndNothingElse) {
+TEST(Installing, PlacesTheFilesAndNothingElse) {
     char scratchTemplate[] = "/tmp/ripplefield-install-XXXXXX";
     const std::string scratch = mkdtemp(scratchTemplate);
     const std::string quoted = "'" + scratch + "'";
@@ -208,5 +209,6 @@ TEST(Installing, PlacesTheThreeFilesAndNothingElse) {
     for (const char* library : {"libx11-6", "libxrandr2", "libglx0", "libc6"}) {
         EXPECT_NE(fields.find(library), std::string::npos) << library << " in " << fields;
     }
+    EXPECT_EQ(fields.find("glut"), std::string::npos) << fields;
     Capture("rm -rf " + quoted, &output);
 }

@@ -2,6 +2,7 @@
 // path.
 #include "model_fixture.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +14,7 @@
 #include "model/field_kernel.h"
 
 namespace {
+#include "reference_data.inc"
 
 struct Kernel {
     FieldPath path;
@@ -65,12 +67,10 @@ std::vector<Cell> WalkWith(FieldPath path, const FieldTexels* texels = nullptr) 
     return cells;
 }
 
-// The byte GL makes of a float colour, computed here on its own: the product rounded to a float
-// (the volatile keeps x87 from holding it wider), then rounded to the nearest integer, ties to
-// even.
+// The byte GL makes of a float colour, from the reference model's thresholds.
 uint8_t GLByte(float c) {
-    volatile float product = c * 255.0f;
-    return static_cast<uint8_t>(std::lrintf(product));
+    return static_cast<uint8_t>(std::upper_bound(kByteThresholds, kByteThresholds + 255, c) -
+                                kByteThresholds);
 }
 
 // Leaves the path as it found it: the other tests walk with the path in use.

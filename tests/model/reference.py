@@ -108,6 +108,23 @@ class Model:
         return out
 
 
+def gl_byte(c):
+    """The byte GL makes of a float colour: the product as a float, then the nearest integer, ties
+    to even (Python's round)."""
+    return round(f32(c * 255.0))
+
+
+def byte_threshold(b):
+    """The least float colour that GL turns into byte b or more, found among the bit patterns of
+    the floats in [0, 1], which sort as their values."""
+    f = lambda bits: struct.unpack("f", struct.pack("I", bits))[0]
+    low, high = 0, 0x3F800000
+    while low < high:
+        mid = (low + high) // 2
+        low, high = (low, mid) if gl_byte(f(mid)) >= b else (mid + 1, high)
+    return f(low)
+
+
 def d(x):
     return repr(float(x))
 
@@ -157,6 +174,8 @@ def main():
     out.append(array("kSmallCorners", "int", flat))
     out.append(array("kSmallColors", "float",
                      [repr(c[k]) + "f" for c in cells for k in (4, 5, 6)]))
+    # Byte b of a float colour is the number of these thresholds (for 1 to 255) at or below it.
+    out.append(array("kByteThresholds", "float", [repr(byte_threshold(b)) + "f" for b in range(1, 256)]))
     with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "reference_data.inc"), "w") as f:
         f.write("".join(out))
 

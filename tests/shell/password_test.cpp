@@ -3,6 +3,7 @@
 
 #include <vector>
 
+#include "process_support.h"
 #include "shell/password.h"
 
 namespace {
@@ -164,10 +165,9 @@ TEST_F(Windows9x, PreviewStillAnswersAutoplay) {
 using PasswordModule = HostTest;
 
 TEST_F(PasswordModule, NothingIsLoadedOutsideWindows9x) {
-    HKEY key;
-    ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, "Control Panel\\Desktop", &key), ERROR_SUCCESS);
-    RegCloseKey(key);
+    ASSERT_NO_FATAL_FAILURE(SetUsePassword(1));
     LoadPasswordVerifier(); // whatever the registry says
+    RemoveUsePassword();
     EXPECT_EQ(g_host.passwordModule, nullptr);
     EXPECT_EQ(g_host.verifyPassword, nullptr);
     EXPECT_EQ(GetModuleHandleA("PASSWORD.CPL"), nullptr);

@@ -1,5 +1,7 @@
-// process_support.cpp -- child processes and Wine's per-program settings for the tests.
+// process_support.cpp -- child processes, and the registry settings they read, for the tests.
 #include "process_support.h"
+
+#include <gtest/gtest.h>
 
 #include <vector>
 
@@ -11,13 +13,8 @@ std::string ProgramFolder() {
 }
 
 bool RunProgram(const std::string& commandLine, DWORD timeoutMs, DWORD* exitCode) {
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    std::vector<char> line(commandLine.begin(), commandLine.end());
-    line.push_back('\0');
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
+    PROCESS_INFORMATION process;
+    if (!StartProgram(commandLine, &process)) {
         return false;
     }
     const bool ended = WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0;
@@ -26,7 +23,6 @@ bool RunProgram(const std::string& commandLine, DWORD timeoutMs, DWORD* exitCode
         WaitForSingleObject(process.hProcess, 5000);
     }
     GetExitCodeProcess(process.hProcess, exitCode);
-    CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return ended;
 }
@@ -103,6 +99,29 @@ void SetWineDllOverrideFor(const char* programFile, const char* dll, const char*
     if (RegCreateKeyA(HKEY_CURRENT_USER, path.c_str(), &key) == ERROR_SUCCESS) {
         RegSetValueExA(key, dll, 0, REG_SZ, reinterpret_cast<const BYTE*>(order),
                        static_cast<DWORD>(strlen(order) + 1));
+        RegCloseKey(key);
+    }
+}
+
+static const char kDesktop[] = "Control Panel\\Desktop";
+static const char kUsePassword[] = "ScreenSaveUsePassword";
+
+void SetUsePassword(DWORD type, const void* data, DWORD size) {
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, kDesktop, &key), ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExA(key, kUsePassword, 0, type, static_cast<const BYTE*>(data), size),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+}
+
+void SetUsePassword(DWORD on) {
+    SetUsePassword(REG_DWORD, &on, sizeof on);
+}
+
+void RemoveUsePassword() {
+    HKEY key;
+    if (RegOpenKeyA(HKEY_CURRENT_USER, kDesktop, &key) == ERROR_SUCCESS) {
+        RegDeleteValueA(key, kUsePassword);
         RegCloseKey(key);
     }
 }

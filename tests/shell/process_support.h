@@ -1,4 +1,4 @@
-// process_support.h -- running other Windows programs from a test, and Wine's per-program settings.
+// process_support.h -- child processes, and the registry settings they read, for the tests.
 #pragma once
 
 #include <windows.h>
@@ -23,3 +23,8 @@ void SetWineVersionFor(const char* programFile, const char* version);
 // Makes Wine load that DLL ("mpr", ...) for the program of that file name in the given order
 // ("native,builtin", ...); nullptr removes the program's whole DLL override list.
 void SetWineDllOverrideFor(const char* programFile, const char* dll, const char* order);
+// Sets the current user's "ScreenSaveUsePassword" under "Control Panel\Desktop" (a REG_DWORD when
+// given a number), failing the test when it cannot; RemoveUsePassword takes the value away.
+void SetUsePassword(DWORD type, const void* data, DWORD size);
+void SetUsePassword(DWORD on);
+void RemoveUsePassword();

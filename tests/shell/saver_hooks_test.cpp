@@ -42,10 +42,20 @@ int ThrowingMilliseconds() {
 }
 
 int g_creationsSeen = 0;
-void ThrowOnCreation(UINT msg) {
+void ThrowOnCreation(HWND, UINT msg) {
     if (msg == WM_CREATE) {
         ++g_creationsSeen;
         throw std::bad_alloc();
+    }
+}
+
+// Gives the window a pixel format of its own, single-buffered, which the saver's cannot replace.
+void TakePixelFormat(HWND hwnd, UINT msg) {
+    PIXELFORMATDESCRIPTOR single = {};
+    single.nSize = sizeof single;
+    single.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL;
+    if (msg == WM_CREATE) {
+        SetPixelFormat(GetDC(hwnd), ChoosePixelFormat(GetDC(hwnd), &single), &single);
     }
 }
 
@@ -220,6 +230,20 @@ TEST_F(SaverHooks, ACreationThatThrowsRefusesTheWindow) {
     EXPECT_EQ(wglGetCurrentContext(), nullptr);
     DestroyWindow(parent);
     UnregisterClassA("WindowsScreenSaverClass", g_host.instance);
+}
+
+// Without a GL context the window stays and draws no frame, in the colour GL would clear it to.
+TEST_F(SaverHooks, WithoutAContextTheWindowShowsTheClearColour) {
+    g_saverHookProbe = TakePixelFormat;
+    HWND hwnd = OpenSaverWindow();
+    ASSERT_NE(hwnd, nullptr);
+    EXPECT_EQ(wglGetCurrentContext(), nullptr);
+    EXPECT_EQ(SendMessageA(hwnd, WM_TIMER, 1, 0), 0);
+    EXPECT_EQ(g_readings, 0); // no frame
+    ShowWindow(hwnd, SW_SHOWNA);
+    UpdateWindow(hwnd);
+    EXPECT_EQ(GetPixel(GetDC(hwnd), 199, 149), RGB(0, 0, 26)); // 0.1 * 255 rounds to even
+    DestroyWindow(hwnd);
 }
 
 namespace {

@@ -470,25 +470,13 @@ class ScrOnWindows98 : public SaverProcess {
 
     void TearDown() override {
         SaverProcess::TearDown();
-        HKEY key;
-        if (RegOpenKeyA(HKEY_CURRENT_USER, "Control Panel\\Desktop", &key) == ERROR_SUCCESS) {
-            RegDeleteValueA(key, "ScreenSaveUsePassword");
-            RegCloseKey(key);
-        }
+        RemoveUsePassword();
         ClearWineSettings();
         for (const char* file :
              {kSaverFile, "PASSWORD.CPL", "MPR.DLL", "verdict.txt", "calls.txt", "mpr_calls.txt"}) {
             DeleteFileA((folder_ + file).c_str());
         }
         RemoveDirectoryA(folder_.c_str());
-    }
-
-    static void SetUsePassword(DWORD on) {
-        HKEY key;
-        ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, "Control Panel\\Desktop", &key), ERROR_SUCCESS);
-        RegSetValueExA(key, "ScreenSaveUsePassword", 0, REG_DWORD,
-                       reinterpret_cast<const BYTE*>(&on), sizeof on);
-        RegCloseKey(key);
     }
 
     HANDLE StartCopy(const std::string& tail, DWORD* id = nullptr) {

@@ -4,33 +4,11 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "process_support.h"
 #include "shell/host_state.h"
 #include "shell/password.h"
 
 namespace {
-
-const char kDesktop[] = "Control Panel\\Desktop";
-const char kValue[] = "ScreenSaveUsePassword";
-
-void SetUsePassword(DWORD type, const void* data, DWORD size) {
-    HKEY key;
-    ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, kDesktop, &key), ERROR_SUCCESS);
-    ASSERT_EQ(RegSetValueExA(key, kValue, 0, type, static_cast<const BYTE*>(data), size),
-              ERROR_SUCCESS);
-    RegCloseKey(key);
-}
-
-void SetUsePassword(DWORD value) {
-    SetUsePassword(REG_DWORD, &value, sizeof value);
-}
-
-void RemoveUsePassword() {
-    HKEY key;
-    if (RegOpenKeyA(HKEY_CURRENT_USER, kDesktop, &key) == ERROR_SUCCESS) {
-        RegDeleteValueA(key, kValue);
-        RegCloseKey(key);
-    }
-}
 
 class Windows98 : public ::testing::Test {
   protected:
