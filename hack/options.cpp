@@ -225,7 +225,7 @@ bool IsSoftwareRenderer(const char* renderer) {
     for (char& c : lower) {
         c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
     }
-    for (const char* name : {"llvmpipe", "softpipe", "swrast"}) {
+    for (const char* name : {"llvmpipe", "softpipe", "swrast", "software rasterizer"}) {
         if (lower.find(name) != std::string::npos) {
             return true;
         }

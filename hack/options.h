@@ -44,7 +44,8 @@ const char* PresentChoiceName(PresentChoice choice);
 // RIPPLEFIELD_FREEZE's value "SEED,MILLISECONDS": a seed of 0 to 4294967295 and a clock reading
 // of -2147483648 to 2147483647, both decimal; false when the text is not that.
 bool ParseFreeze(const char* text, uint32_t* seed, int32_t* milliseconds);
-// Whether a GL_RENDERER string names one of Mesa's software rasterisers.
+// Whether a GL_RENDERER string names one of Mesa's software rasterisers (llvmpipe, softpipe,
+// swrast, which calls itself "Software Rasterizer").
 bool IsSoftwareRenderer(const char* renderer);
 
 // The lines printed after "Unrecognised option".
