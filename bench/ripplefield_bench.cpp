@@ -1,14 +1,18 @@
 // ripplefield_bench.cpp -- ripplefield-bench: the field's cost per frame on each path
-// (Field/<path>/<W>x<H>) and whole frames on the headless context for each submission mode
-// (Frame/<mode>/<W>x<H>). The cost that counts is processor time: a frame's also takes in the GL
+// (Field/<path>/<W>x<H>), whole frames on the headless context for each submission mode
+// (Frame/<mode>/<W>x<H>) and whole frames drawn on the processor (Frame/picture/<W>x<H>). The cost that counts is processor time: a frame's also takes in the GL
 // driver's own threads (the counter process_ms), and neither is inflated by other programs.
 #include <benchmark/benchmark.h>
 
+#include <cstdint>
 #include <ctime>
 #include <string>
+#include <vector>
 
+#include "model/animation.h"
 #include "model/field.h"
 #include "model/scene.h"
+#include "picture/picture.h"
 #include "render/frame.h"
 #include "render/gl.h"
 #include "render/gl_context.h"
@@ -89,6 +93,33 @@ void BenchFrame(benchmark::State& state, SubmitMode mode, ViewSize size) {
     DestroyGLContext(&view, context.device, context.render);
 }
 
+// Model step, field and pixels on one thread, into an image laid out as an X server's 24-bit
+// TrueColor, which the display mode's image presenter hands over.
+void BenchPicture(benchmark::State& state, ViewSize size) {
+    SelectFieldPath(PickFieldPath(nullptr, CpuHasFieldPath(FieldPath::kSse2),
+                                  CpuHasFieldPath(FieldPath::kAvx2)));
+    StartScene(size);
+    std::vector<uint32_t> pixels(static_cast<size_t>(size.width) * size.height);
+    const PictureImage image{pixels.data(), size.width, size.height, size.width, {16, 8, 0, 0}};
+    if (!SizePicture(size.width, size.height)) {
+        state.SkipWithError("out of memory");
+        return;
+    }
+    for (int i = 0; i < 5; ++i) {
+        AdvanceFrame();
+        DrawPictureFrame(image);
+    }
+    const std::clock_t start = std::clock();
+    for (auto _ : state) {
+        AdvanceFrame();
+        DrawPictureFrame(image);
+        benchmark::ClobberMemory();
+    }
+    const double milliseconds = 1000.0 * (std::clock() - start) / CLOCKS_PER_SEC;
+    state.counters["process_ms"] =
+        benchmark::Counter(milliseconds, benchmark::Counter::kAvgIterations);
+}
+
 std::string SizeName(ViewSize size) {
     return std::to_string(size.width) + "x" + std::to_string(size.height);
 }
@@ -112,6 +143,11 @@ int main(int argc, char** argv) {
             benchmark::RegisterBenchmark(name.c_str(), BenchFrame, mode, size)
                 ->Unit(benchmark::kMillisecond);
         }
+    }
+    for (const ViewSize size : kSizes) {
+        const std::string name = "Frame/picture/" + SizeName(size);
+        benchmark::RegisterBenchmark(name.c_str(), BenchPicture, size)
+            ->Unit(benchmark::kMillisecond);
     }
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {

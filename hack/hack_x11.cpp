@@ -1,7 +1,9 @@
 // hack_x11.cpp -- ripplefield, the display mode for the X screen saver: the display, the window it
-// draws into, X events, signals and the paced frame loop.
+// draws into, the presenter, X events, signals and the paced frame loop.
+#include "hack/image_x11.h"
 #include "hack/options.h"
 #include "hack/picture.h"
+#include "model/scene.h"
 #include "render/elapsed.h"
 #include "render/frame_pacer.h"
 #include "render/gl_context_glx.h"
@@ -30,6 +32,8 @@ constexpr int kExitFailed = 1;
 constexpr int kOwnWindowWidth = 1024;
 constexpr int kOwnWindowHeight = 768;
 
+enum class Presenter { kGl, kImage };
+
 // The process-wide record of the display mode's X11 side.
 struct HackState {
     Display* display;
@@ -42,9 +46,10 @@ struct HackState {
     bool resized;
     bool windowGone;
     int signalPipe[2]; // a signal writes a byte, so that the wait between frames wakes up
+    Presenter presenter;
 };
 
-HackState g_hack = {nullptr, 0, false, 0, 0, 0, 0, false, false, {-1, -1}};
+HackState g_hack = {nullptr, 0, false, 0, 0, 0, 0, false, false, {-1, -1}, Presenter::kGl};
 volatile sig_atomic_t g_stopRequested = 0;
 
 // Prints one line on stderr; control characters from the command line cannot break it in two.
@@ -120,15 +125,35 @@ int ReadRefreshRate(Display* display, Window root) {
     return rate;
 }
 
-// A top-level window of ordinary size on a GL visual, named for the window manager, which may
-// close it; q or Escape close it too.
-bool CreateOwnWindow(Display* display) {
+// Whether the server offers GLX; asked without Xlib's warning about a missing extension.
+bool HasGlx(Display* display) {
+    int opcode = 0;
+    int event = 0;
+    int error = 0;
+    return XQueryExtension(display, "GLX", &opcode, &event, &error);
+}
+
+// A top-level window of ordinary size, named for the window manager, which may close it; q or
+// Escape close it too. Its visual suits GL where GL may draw, else it is 24-bit TrueColor.
+bool CreateOwnWindow(Display* display, PresentChoice choice) {
     const int screen = DefaultScreen(display);
     Visual* visual = nullptr;
     int depth = 0;
-    if (!FindGLVisual(display, screen, &visual, &depth)) {
-        ReportError("the display has no OpenGL visual with 24-bit colour");
+    const bool glVisual = choice != PresentChoice::kImage && HasGlx(display) &&
+                          FindGLVisual(display, screen, &visual, &depth);
+    XVisualInfo info = {};
+    if (!glVisual && choice == PresentChoice::kGl) {
+        ReportError(HasGlx(display) ? "the display has no OpenGL visual with 24-bit colour"
+                                    : "the display offers no OpenGL (GLX)");
         return false;
+    }
+    if (!glVisual) {
+        if (!XMatchVisualInfo(display, screen, 24, TrueColor, &info)) {
+            ReportError("the display has no 24-bit TrueColor visual");
+            return false;
+        }
+        visual = info.visual;
+        depth = info.depth;
     }
     const Window root = RootWindow(display, screen);
     XSetWindowAttributes attributes = {};
@@ -240,12 +265,20 @@ void RunFrames(Display* display, double periodMs) {
             return;
         }
         if (g_hack.resized) {
-            ResizePicture(g_hack.width, g_hack.height);
+            if (g_hack.presenter == Presenter::kGl) {
+                ResizePicture(g_hack.width, g_hack.height);
+            } else {
+                ResizeImagePresenter(g_hack.width, g_hack.height);
+            }
             g_hack.resized = false;
         }
         const double now = ReadSteadyMilliseconds();
         if (!paced || TakeFrameSlot(&pacer, now)) {
-            DrawPicture(now, CpuMs());
+            if (g_hack.presenter == Presenter::kGl) {
+                DrawPicture(now, CpuMs());
+            } else {
+                DrawImageFrame(now, CpuMs());
+            }
         }
         if (XPending(display) > 0 || g_stopRequested) {
             continue; // events came while drawing
@@ -255,7 +288,65 @@ void RunFrames(Display* display, double periodMs) {
     }
 }
 
-// The steps of a run, after the command line: display, window, picture, frames, release.
+// Starts the presenter the choice asks for: with auto, GL unless it is a software rasteriser or
+// no GL context can be made on the window. False, with the reason in error, when none can draw.
+bool StartPresenter(PresentChoice choice, X11View* view, const HackOptions& options,
+                    std::string* error) {
+    Display* display = view->display;
+    if (choice != PresentChoice::kImage && HasGlx(display)) {
+        if (StartPicture(view, g_hack.width, g_hack.height, options.showFps,
+                         ReadSteadyMilliseconds(), CpuMs())) {
+            if (choice == PresentChoice::kGl || !IsSoftwareRenderer(PictureRenderer())) {
+                g_hack.presenter = Presenter::kGl;
+                return true;
+            }
+            StopPicture(view);
+        } else if (choice == PresentChoice::kGl) {
+            *error = view->error != nullptr ? view->error : "no OpenGL context";
+            return false;
+        }
+    } else if (choice == PresentChoice::kGl) {
+        *error = "the display offers no OpenGL (GLX)";
+        return false;
+    }
+    g_hack.presenter = Presenter::kImage;
+    return StartImagePresenter(display, view->window, g_hack.width, g_hack.height, options.showFps,
+                               ReadSteadyMilliseconds(), CpuMs(), error);
+}
+
+int32_t g_frozenMilliseconds = 0;
+
+int ReadFrozenMilliseconds() {
+    return g_frozenMilliseconds;
+}
+
+// RIPPLEFIELD_FREEZE=SEED,MS: the scene starts from that seed and the clock always reads MS, so
+// that every frame is the one ripplefield-render --seed SEED --ticks MS draws (for comparisons
+// and tests). False, with one line, for a value that is not two such numbers.
+bool ApplyFreeze(const char* value) {
+    if (value == nullptr || value[0] == '\0') {
+        return true;
+    }
+    uint32_t seed = 0;
+    if (!ParseFreeze(value, &seed, &g_frozenMilliseconds)) {
+        ReportError(std::string("RIPPLEFIELD_FREEZE '") + value + "' is not SEED,MILLISECONDS");
+        return false;
+    }
+    SeedRandom(seed);
+    ResetScene();
+    g_model.readMilliseconds = ReadFrozenMilliseconds;
+    return true;
+}
+
+void StopPresenter(X11View* view) {
+    if (g_hack.presenter == Presenter::kGl) {
+        StopPicture(view);
+    } else {
+        StopImagePresenter();
+    }
+}
+
+// The steps of a run, after the command line: display, window, presenter, frames, release.
 int RunHack(const HackOptions& options) {
     HackTarget target = HackTarget::kOwnWindow;
     unsigned long windowId = 0;
@@ -282,19 +373,24 @@ int RunHack(const HackOptions& options) {
     }
     g_hack.display = display;
     XSetErrorHandler(OnXError);
+    const PresentChoice choice = options.hasPresent
+                                     ? options.present
+                                     : PickPresentChoice(std::getenv("RIPPLEFIELD_PRESENT"));
     bool ready = false;
     if (target == HackTarget::kOwnWindow) {
-        ready = CreateOwnWindow(display);
+        ready = CreateOwnWindow(display, choice);
     } else if (target == HackTarget::kRootWindow) {
         ready = AdoptWindow(display, DefaultRootWindow(display));
     } else {
         ready = AdoptWindow(display, windowId);
     }
     X11View view{display, g_hack.window, nullptr};
-    if (ready && !StartPicture(&view, g_hack.width, g_hack.height, options.showFps,
-                               ReadSteadyMilliseconds(), CpuMs())) {
-        ReportError(std::string(view.error != nullptr ? view.error : "no OpenGL context") +
-                    " (window " + WindowName(g_hack.window) + ")");
+    if (ready && !StartPresenter(choice, &view, options, &error)) {
+        ReportError(error + " (window " + WindowName(g_hack.window) + ")");
+        ready = false;
+    }
+    if (ready && !ApplyFreeze(std::getenv("RIPPLEFIELD_FREEZE"))) {
+        StopPresenter(&view);
         ready = false;
     }
     if (!ready) {
@@ -313,7 +409,7 @@ int RunHack(const HackOptions& options) {
                                              : RefreshPeriodMs(ReadRefreshRate(display, root));
     RunFrames(display, periodMs);
 
-    StopPicture(&view);
+    StopPresenter(&view);
     if (g_hack.ownWindow && !g_hack.windowGone) {
         XDestroyWindow(display, g_hack.window);
     }

@@ -1,6 +1,7 @@
 // options.cpp -- the display mode's command line and the window it chooses.
 #include "hack/options.h"
 
+#include "model/named_choice.h"
 #include "ripplefield_version.h"
 
 #include <cstdint>
@@ -8,12 +9,16 @@
 
 const char kHackUsage[] =
     "usage: ripplefield [--root | --window | --window-id ID] [--delay MICROSECONDS] [--fps]\n"
+    "                   [--present gl|image|auto]\n"
     "  --window         draw in a window of its own (the default)\n"
     "  --root           draw in $XSCREENSAVER_WINDOW, or on the root window without it\n"
     "  --window-id ID   draw in window ID, hex (0x...) or decimal\n"
     "  --delay N        frame period in microseconds, 0 to 10000000; 0 for as fast as the\n"
     "                   display takes them (default: the display's refresh period)\n"
-    "  --fps, --no-fps  show or hide frames per second and processor load\n"
+    "  --fps, --no-fps  show or hide frames per second, processor load and the presenter\n"
+    "  --present P      gl, image or auto: draw with OpenGL, or on the processor into an X\n"
+    "                   image; auto (the default) takes the image where OpenGL is a software\n"
+    "                   rasteriser or missing\n"
     "  --version        print the version and exit\n"
     "  --mono --install --noinstall --visual ARG --pair: accepted, no effect\n"
     "Options take one dash or two.\n";
@@ -23,6 +28,7 @@ const char kHackVersion[] = "ripplefield " RIPPLEFIELD_VERSION "\n";
 namespace {
 
 constexpr long kMaxDelayMicroseconds = 10000000;
+const char* const kPresentNames[] = {"gl", "image", "auto"}; // in PresentChoice's order
 
 // A whole unsigned number in the given base; digits only, long numbers saturate.
 bool ParseDigits(const char* text, int base, uint64_t* value) {
@@ -101,7 +107,7 @@ ParseStatus ParseHackOptions(int argc, const char* const* argv, HackOptions* opt
         }
         const char* const flags[] = {"root",      "window", "mono",   "install",
                                      "noinstall", "fps",    "no-fps", "pair"};
-        const char* const valued[] = {"visual", "window-id", "delay"};
+        const char* const valued[] = {"visual", "window-id", "delay", "present"};
         bool flag = false;
         bool takesValue = false;
         for (const char* f : flags) {
@@ -142,6 +148,17 @@ ParseStatus ParseHackOptions(int argc, const char* const* argv, HackOptions* opt
                 return ParseStatus::kBadValue;
             }
             options->hasDelay = true;
+        } else if (std::strcmp(name, "present") == 0) {
+            int found = -1;
+            for (int k = 0; k < 3; ++k) {
+                found = std::strcmp(value, kPresentNames[k]) == 0 ? k : found;
+            }
+            if (found < 0) {
+                *error = std::string(argv[i - 1]) + " '" + value + "' is not gl, image or auto";
+                return ParseStatus::kBadValue;
+            }
+            options->hasPresent = true;
+            options->present = static_cast<PresentChoice>(found);
         }
     }
     return ParseStatus::kParsed;
@@ -169,4 +186,49 @@ bool ChooseHackTarget(const HackOptions& options, const char* xscreensaverWindow
     }
     *target = HackTarget::kGivenWindow;
     return true;
+}
+
+bool ParseFreeze(const char* text, uint32_t* seed, int32_t* milliseconds) {
+    const char* comma = std::strchr(text, ',');
+    if (comma == nullptr) {
+        return false;
+    }
+    const std::string seedText(text, comma);
+    const bool negative = comma[1] == '-';
+    uint64_t seedValue = 0;
+    uint64_t ms = 0;
+    if (!ParseDigits(seedText.c_str(), 10, &seedValue) || seedValue > UINT32_MAX ||
+        !ParseDigits(comma + (negative ? 2 : 1), 10, &ms) ||
+        ms > (negative ? UINT64_C(2147483648) : UINT64_C(2147483647))) {
+        return false;
+    }
+    *seed = static_cast<uint32_t>(seedValue);
+    *milliseconds =
+        static_cast<int32_t>(negative ? -static_cast<int64_t>(ms) : static_cast<int64_t>(ms));
+    return true;
+}
+
+PresentChoice PickPresentChoice(const char* request) {
+    return static_cast<PresentChoice>(PickNamedChoice("RIPPLEFIELD_PRESENT", request, kPresentNames,
+                                                      3, static_cast<int>(PresentChoice::kAuto)));
+}
+
+const char* PresentChoiceName(PresentChoice choice) {
+    return kPresentNames[static_cast<int>(choice)];
+}
+
+bool IsSoftwareRenderer(const char* renderer) {
+    if (renderer == nullptr) {
+        return false;
+    }
+    std::string lower = renderer;
+    for (char& c : lower) {
+        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    for (const char* name : {"llvmpipe", "softpipe", "swrast", "software rasterizer"}) {
+        if (lower.find(name) != std::string::npos) {
+            return true;
+        }
+    }
+    return false;
 }

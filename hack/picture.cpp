@@ -1,8 +1,9 @@
-// picture.cpp -- the display mode's picture: context, frames with the readout, sizes, release.
+// picture.cpp -- the GL presenter: context, frames with the readout, sizes, release.
 #include "hack/picture.h"
 
 #include "render/fps_overlay.h"
 #include "render/frame.h"
+#include "render/gl.h"
 #include "render/gl_context.h"
 
 namespace {
@@ -49,8 +50,8 @@ void DrawPicture(double nowMs, double cpuMs) {
     }
     RenderFrame();
     CountFpsFrame(&g_picture.fps, nowMs, cpuMs);
-    char readout[64];
-    FormatFpsReadout(g_picture.fps, readout, sizeof readout);
+    char readout[96];
+    FormatFpsReadout(g_picture.fps, readout, sizeof readout, "gl");
     DrawFpsOverlay(readout, g_picture.width, g_picture.height);
     SwapGLBuffers(g_picture.context.device);
 }
@@ -58,4 +59,8 @@ void DrawPicture(double nowMs, double cpuMs) {
 void StopPicture(void* view) {
     DestroyGLContext(view, g_picture.context.device, g_picture.context.render);
     g_picture.context = GLContext{nullptr, nullptr};
+}
+
+const char* PictureRenderer() {
+    return reinterpret_cast<const char*>(glGetString(GL_RENDERER));
 }

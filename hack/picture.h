@@ -1,5 +1,5 @@
-// picture.h -- the display mode's picture in its view: the renderer's few calls, as the X11 loop
-// makes them (the counterpart of the Windows saver's hooks).
+// picture.h -- the GL presenter: the display mode's picture in its view through the renderer's few
+// calls, as the X11 loop makes them (the counterpart of the Windows saver's hooks).
 #pragma once
 
 // Attaches the GL context to the view (an X11View), sets the fixed state and starts a freshly
@@ -10,3 +10,5 @@ void ResizePicture(int width, int height);
 // Advances the model, draws a frame (and the readout) and shows it.
 void DrawPicture(double nowMs, double cpuMs);
 void StopPicture(void* view);
+// The GL_RENDERER string of the picture's context.
+const char* PictureRenderer();

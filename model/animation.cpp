@@ -3,6 +3,7 @@
 
 #include "model/scene.h"
 
+#include <cmath>
 #include <cstdint>
 
 // The counter is 32 bits wide and wraps after 24.8 days, so the step is the readings' difference
@@ -58,4 +59,11 @@ void StepOscillators() {
             bank.phase[i] += s.tailGain * bank.rate[i] * dt;
         }
     }
+}
+
+// The band's margins swing between 0 and 15 % of the height.
+void AdvanceFrame() {
+    TickClock();
+    StepOscillators();
+    g_model.scene.letterbox = (std::sin(2.0 * g_model.bank.phase[7]) * 0.5 + 0.5) * 0.15;
 }

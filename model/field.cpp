@@ -13,7 +13,7 @@
 
 namespace {
 using RowShader = void (*)(const FieldFrame& frame, int y, const int* edges, int columns,
-                           float* rgb, uint32_t* texels);
+                           float* rgb, uint32_t* texels, const TexelLayout& layout);
 RowShader g_shadeRow = nullptr; // none until the first walk picks a path
 FieldPath g_fieldPath = FieldPath::kPlain;
 // The walk's row buffers: sized for the view by SizeFieldRows, so that a frame allocates nothing.
@@ -72,21 +72,22 @@ uint8_t GLColourByte(float c) {
 }
 
 void ShadeFieldRow(const FieldFrame& frame, int y, const int* edges, int columns, float* rgb,
-                   uint32_t* texels) {
+                   uint32_t* texels, const TexelLayout& layout) {
     const double fy = y * frame.rowScale;
     for (int i = 0; i < columns; ++i) {
         const double fx = edges[i] * frame.invWidth;
         const CellColor c = ShadeCell(FieldValue(frame, fx, fy));
-        float* colour = rgb + 3 * i;
-        colour[0] = static_cast<float>(c.r);
-        colour[1] = static_cast<float>(c.g);
-        colour[2] = static_cast<float>(c.b);
+        const float colour[3] = {static_cast<float>(c.r), static_cast<float>(c.g),
+                                 static_cast<float>(c.b)};
+        if (rgb != nullptr) {
+            rgb[3 * i + 0] = colour[0];
+            rgb[3 * i + 1] = colour[1];
+            rgb[3 * i + 2] = colour[2];
+        }
         if (texels != nullptr) {
-            uint8_t* texel = reinterpret_cast<uint8_t*>(texels + i);
-            texel[0] = GLColourByte(colour[0]);
-            texel[1] = GLColourByte(colour[1]);
-            texel[2] = GLColourByte(colour[2]);
-            texel[3] = 255;
+            texels[i] = uint32_t{GLColourByte(colour[0])} << layout.redShift |
+                        uint32_t{GLColourByte(colour[1])} << layout.greenShift |
+                        uint32_t{GLColourByte(colour[2])} << layout.blueShift | layout.opaque;
         }
     }
 }
@@ -159,7 +160,8 @@ void WalkField(const FieldFrame& frame, FieldRowSink sink, void* context,
         uint32_t* const rowTexels = withTexels && k < texels->rows
                                         ? texels->texels + static_cast<size_t>(k) * texels->stride
                                         : nullptr;
-        shadeRow(frame, y, edges, columns, rgb, rowTexels);
+        shadeRow(frame, y, edges, columns, sink != nullptr ? rgb : nullptr, rowTexels,
+                 withTexels ? texels->layout : kRgbaTexels);
         if (sink != nullptr) {
             sink(FieldRow{y, y2, columns, edges, rgb}, context);
         }

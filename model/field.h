@@ -31,13 +31,28 @@ struct FieldRow {
     const float* rgb; // 3 * columns colours, as handed to GL
 };
 
-// Where a walk also writes the colours as RGBA8 texels, one per cell, bytes R, G, B, A (255) in
-// memory order, as GL turns the float colours into bytes: the row k-th from the band's bottom goes
-// to texels + k * stride. Rows beyond the capacity, and rows wider than the stride, get none.
+// How a cell's colour bytes make a 32-bit texel: each byte shifted to its place (0, 8, 16 or 24)
+// in the native 32-bit value, and the bits every texel has set besides (an opaque alpha byte).
+struct TexelLayout {
+    int redShift, greenShift, blueShift;
+    uint32_t opaque;
+};
+
+// Bytes R, G, B, A (255) in memory order, as GL takes GL_RGBA with GL_UNSIGNED_BYTE.
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+constexpr TexelLayout kRgbaTexels = {24, 16, 8, 0xFFu};
+#else
+constexpr TexelLayout kRgbaTexels = {0, 8, 16, 0xFF000000u};
+#endif
+
+// Where a walk also writes the colours as texels, one per cell, each colour component turned into
+// a byte as GL turns float colours into bytes: the row k-th from the band's bottom goes to
+// texels + k * stride. Rows beyond the capacity, and rows wider than the stride, get none.
 struct FieldTexels {
     uint32_t* texels;
     int stride;
     int rows;
+    TexelLayout layout = kRgbaTexels;
 };
 
 using FieldRowSink = void (*)(const FieldRow& row, void* context);
@@ -49,17 +64,18 @@ CellColor ShadeCell(double v);
 // The byte GL makes of a float colour component: c * 255 rounded to a float, then to the nearest
 // integer, ties to even.
 uint8_t GLColourByte(float c);
-// Colours of one row of cells at height y, one per column edge but the last; also as texels
-// unless texels is null.
+// Colours of one row of cells at height y, one per column edge but the last, as floats unless rgb
+// is null and as texels of that layout unless texels is null.
 void ShadeFieldRow(const FieldFrame& frame, int y, const int* edges, int columns, float* rgb,
-                   uint32_t* texels);
+                   uint32_t* texels, const TexelLayout& layout);
 // The grid the walk goes over: columns across the view, rows up the band.
 void CountFieldCells(const FieldFrame& frame, int* columns, int* rows);
 // Sizes the walk's row buffers for rows of that many columns, so that a walk of a view no wider
 // allocates nothing; false when they cannot be had.
 bool SizeFieldRows(int columns);
 // Hands every row to the sink (if any), bottom to top; each row's cells run left to right. The
-// rows are shaded by the active path, and written as texels too when texels is given.
+// rows are shaded by the active path, and written as texels too when texels is given; without a
+// sink, only the texels are written.
 void WalkField(const FieldFrame& frame, FieldRowSink sink, void* context,
                const FieldTexels* texels = nullptr);
 

@@ -5,9 +5,9 @@
 
 // ShadeFieldRow's work, a vector of columns at a time. Call only on a CPU with the features.
 void ShadeFieldRowSse2(const FieldFrame& frame, int y, const int* edges, int columns, float* rgb,
-                       uint32_t* texels);
+                       uint32_t* texels, const TexelLayout& layout);
 void ShadeFieldRowAvx2(const FieldFrame& frame, int y, const int* edges, int columns, float* rgb,
-                       uint32_t* texels);
+                       uint32_t* texels, const TexelLayout& layout);
 
 // The kernels' own sine of n values, so that tests can hold it against the C library's.
 void KernelSinSse2(const double* x, double* out, int n);

@@ -12,8 +12,8 @@
 #include "model/field_kernel_body.h"
 
 void ShadeFieldRowAvx2(const FieldFrame& frame, int y, const int* edges, int columns, float* rgb,
-                       uint32_t* texels) {
-    ShadeRowByVectors(frame, y, edges, columns, rgb, texels);
+                       uint32_t* texels, const TexelLayout& layout) {
+    ShadeRowByVectors(frame, y, edges, columns, rgb, texels, layout);
 }
 
 void KernelSinAvx2(const double* x, double* out, int n) {

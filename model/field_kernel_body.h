@@ -96,12 +96,17 @@ inline uint32_t ColourByte(float c) {
     return __builtin_bit_cast(uint32_t, product + 0x1p23f) & 0xFFu;
 }
 
-// ShadeCell over n sums, written as floats and, when kTexels, as RGBA8 texels (bytes R, G, B, A in
-// memory order on this little-endian processor). |v - 0.5| and |0.5 - v| are the same number, so
-// both branches of the ramp share one square root and differ only in their caps.
-template <bool kTexels>
-void ShadeSums(const FieldFrame& frame, const double* sum, int n, float* rgb, uint32_t* texels) {
+// ShadeCell over n sums, written as floats when kRgb and as texels of the layout when kTexels.
+// |v - 0.5| and |0.5 - v| are the same number, so both branches of the ramp share one square root
+// and differ only in their caps. The shifts are the same for every column, so they vectorise.
+template <bool kRgb, bool kTexels>
+void ShadeSums(const FieldFrame& frame, const double* sum, int n, float* rgb, uint32_t* texels,
+               const TexelLayout& layout) {
     const double count = frame.blobCount;
+    const int redShift = layout.redShift;
+    const int greenShift = layout.greenShift;
+    const int blueShift = layout.blueShift;
+    const uint32_t opaque = layout.opaque;
     for (int i = 0; i < n; ++i) {
         const double v = sum[i] / count * 0.5 + 0.5;
         const double s = __builtin_sqrt(__builtin_fabs(v - 0.5) * 2.0);
@@ -109,18 +114,21 @@ void ShadeSums(const FieldFrame& frame, const double* sum, int n, float* rgb, ui
         const float r = static_cast<float>((1.0 - s) * 0.4 + s);
         const float g = static_cast<float>(s * (upper ? 0.82 : 0.78));
         const float b = static_cast<float>(s * (upper ? 0.78 : 0.74));
-        rgb[3 * i + 0] = r;
-        rgb[3 * i + 1] = g;
-        rgb[3 * i + 2] = b;
+        if (kRgb) {
+            rgb[3 * i + 0] = r;
+            rgb[3 * i + 1] = g;
+            rgb[3 * i + 2] = b;
+        }
         if (kTexels) {
-            texels[i] = ColourByte(r) | ColourByte(g) << 8 | ColourByte(b) << 16 | 0xFF000000u;
+            texels[i] = ColourByte(r) << redShift | ColourByte(g) << greenShift |
+                        ColourByte(b) << blueShift | opaque;
         }
     }
 }
 
 // The row's vertical distances are formed once; the columns go through in chunks.
 void ShadeRowByVectors(const FieldFrame& frame, int y, const int* edges, int columns, float* rgb,
-                       uint32_t* texels) {
+                       uint32_t* texels, const TexelLayout& layout) {
     const double fy = y * frame.rowScale;
     double dy2[kMaxBlobs];
     for (int j = 0; j < frame.blobCount; ++j) {
@@ -136,10 +144,14 @@ void ShadeRowByVectors(const FieldFrame& frame, int y, const int* edges, int col
             sum[i] = 0.0;
         }
         AddRipples(frame, dy2, fx, sum, n);
-        if (texels != nullptr) {
-            ShadeSums<true>(frame, sum, n, rgb + 3 * first, texels + first);
-        } else {
-            ShadeSums<false>(frame, sum, n, rgb + 3 * first, nullptr);
+        float* const chunkRgb = rgb != nullptr ? rgb + 3 * first : nullptr;
+        uint32_t* const chunkTexels = texels != nullptr ? texels + first : nullptr;
+        if (rgb != nullptr && texels != nullptr) {
+            ShadeSums<true, true>(frame, sum, n, chunkRgb, chunkTexels, layout);
+        } else if (rgb != nullptr) {
+            ShadeSums<true, false>(frame, sum, n, chunkRgb, nullptr, layout);
+        } else if (texels != nullptr) {
+            ShadeSums<false, true>(frame, sum, n, nullptr, chunkTexels, layout);
         }
     }
 }

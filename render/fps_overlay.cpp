@@ -1,58 +1,13 @@
-// fps_overlay.cpp -- the frames-per-second readout: counting, text, and a 5x7 bitmap font.
+// fps_overlay.cpp -- the frames-per-second readout: counting, text, and GL bitmaps of its font.
 #include "render/fps_overlay.h"
 
+#include "picture/font.h"
 #include "render/gl.h"
 
 #include <cstdio>
 #include <cstring>
 
 namespace {
-
-constexpr int kGlyphWidth = 5;
-constexpr int kGlyphHeight = 7;
-constexpr int kAdvance = 6;     // glyph and a column of space
-constexpr int kLineAdvance = 9; // glyph and two rows of space
-constexpr int kMargin = 8;
-constexpr int kMaxScale = 4;
-
-// Rows from the top; bit 4 is the leftmost pixel. Only what the readout writes.
-struct Glyph {
-    char character;
-    unsigned char rows[kGlyphHeight];
-};
-
-constexpr Glyph kFont[] = {
-    {'0', {0b01110, 0b10001, 0b10011, 0b10101, 0b11001, 0b10001, 0b01110}},
-    {'1', {0b00100, 0b01100, 0b00100, 0b00100, 0b00100, 0b00100, 0b01110}},
-    {'2', {0b01110, 0b10001, 0b00001, 0b00010, 0b00100, 0b01000, 0b11111}},
-    {'3', {0b11111, 0b00010, 0b00100, 0b00010, 0b00001, 0b10001, 0b01110}},
-    {'4', {0b00010, 0b00110, 0b01010, 0b10010, 0b11111, 0b00010, 0b00010}},
-    {'5', {0b11111, 0b10000, 0b11110, 0b00001, 0b00001, 0b10001, 0b01110}},
-    {'6', {0b00110, 0b01000, 0b10000, 0b11110, 0b10001, 0b10001, 0b01110}},
-    {'7', {0b11111, 0b00001, 0b00010, 0b00100, 0b01000, 0b01000, 0b01000}},
-    {'8', {0b01110, 0b10001, 0b10001, 0b01110, 0b10001, 0b10001, 0b01110}},
-    {'9', {0b01110, 0b10001, 0b10001, 0b01111, 0b00001, 0b00010, 0b01100}},
-    {'.', {0b00000, 0b00000, 0b00000, 0b00000, 0b00000, 0b01100, 0b01100}},
-    {':', {0b00000, 0b01100, 0b01100, 0b00000, 0b01100, 0b01100, 0b00000}},
-    {'%', {0b11000, 0b11001, 0b00010, 0b00100, 0b01000, 0b10011, 0b00011}},
-    {'-', {0b00000, 0b00000, 0b00000, 0b11111, 0b00000, 0b00000, 0b00000}},
-    {'F', {0b11111, 0b10000, 0b10000, 0b11110, 0b10000, 0b10000, 0b10000}},
-    {'L', {0b10000, 0b10000, 0b10000, 0b10000, 0b10000, 0b10000, 0b11111}},
-    {'P', {0b11110, 0b10001, 0b10001, 0b11110, 0b10000, 0b10000, 0b10000}},
-    {'S', {0b01111, 0b10000, 0b10000, 0b01110, 0b00001, 0b00001, 0b11110}},
-    {'a', {0b00000, 0b00000, 0b01110, 0b00001, 0b01111, 0b10001, 0b01111}},
-    {'d', {0b00001, 0b00001, 0b01101, 0b10011, 0b10001, 0b10001, 0b01111}},
-    {'o', {0b00000, 0b00000, 0b01110, 0b10001, 0b10001, 0b10001, 0b01110}},
-};
-
-const Glyph* FindGlyph(char c) {
-    for (const Glyph& g : kFont) {
-        if (g.character == c) {
-            return &g;
-        }
-    }
-    return nullptr;
-}
 
 // The glyph as a glBitmap image at the given scale: rows from the bottom, bytes packed tightly.
 void ScaleGlyph(const Glyph& glyph, int scale, unsigned char* bits) {
@@ -70,7 +25,7 @@ void ScaleGlyph(const Glyph& glyph, int scale, unsigned char* bits) {
 
 // One pass over the text from raster position (x, y) of its first line's baseline.
 void DrawTextPass(const char* text, int x, int y, int scale) {
-    unsigned char bits[(kGlyphWidth * kMaxScale + 7) / 8 * kGlyphHeight * kMaxScale];
+    unsigned char bits[(kGlyphWidth * kMaxTextScale + 7) / 8 * kGlyphHeight * kMaxTextScale];
     const int lineHeight = kLineAdvance * scale;
     int line = 0;
     glRasterPos2i(x, y);
@@ -87,7 +42,7 @@ void DrawTextPass(const char* text, int x, int y, int scale) {
             std::memset(bits, 0, sizeof bits);
         }
         glBitmap(kGlyphWidth * scale, kGlyphHeight * scale, 0.0f, 0.0f,
-                 static_cast<float>(kAdvance * scale), 0.0f, bits);
+                 static_cast<float>(kGlyphAdvance * scale), 0.0f, bits);
     }
 }
 
@@ -114,17 +69,15 @@ void CountFpsFrame(FpsCounter* counter, double nowMs, double cpuMs) {
     counter->frames = 0;
 }
 
-void FormatFpsReadout(const FpsCounter& counter, char* text, size_t size) {
+void FormatFpsReadout(const FpsCounter& counter, char* text, size_t size, const char* presenter) {
+    const char* const nameLine = presenter != nullptr ? "\nPresenter: " : "";
+    const char* const name = presenter != nullptr ? presenter : "";
     if (counter.fps < 0.0) {
-        std::snprintf(text, size, "FPS: --\nLoad: --%%");
+        std::snprintf(text, size, "FPS: --\nLoad: --%%%s%s", nameLine, name);
         return;
     }
-    std::snprintf(text, size, "FPS: %.1f\nLoad: %.1f%%", counter.fps, counter.loadPercent);
-}
-
-int FpsGlyphScale(int height) {
-    const int scale = height / 720 + 1;
-    return scale < kMaxScale ? scale : kMaxScale;
+    std::snprintf(text, size, "FPS: %.1f\nLoad: %.1f%%%s%s", counter.fps, counter.loadPercent,
+                  nameLine, name);
 }
 
 // Pixel units over the whole window, nothing that would tint or hide a bitmap (texture, fog,
@@ -159,13 +112,10 @@ void DrawFpsOverlay(const char* text, int width, int height) {
     glPushMatrix();
     glLoadIdentity();
 
-    const int scale = FpsGlyphScale(height);
-    int lines = 1;
-    for (const char* p = text; *p != '\0'; ++p) {
-        lines += *p == '\n' ? 1 : 0;
-    }
-    const int x = kMargin * scale / 2 + 1;
-    const int y = kMargin * scale / 2 + 1 + (lines - 1) * kLineAdvance * scale;
+    const int scale = TextScale(height);
+    int x = 0;
+    int y = 0;
+    PlaceText(text, height, &x, &y);
     glColor3f(0.0f, 0.0f, 0.0f);
     DrawTextPass(text, x + 1, y - 1, scale);
     glColor3f(1.0f, 1.0f, 1.0f);

@@ -1,5 +1,5 @@
 // fps_overlay.h -- a readout of frames per second and processor load over a frame, drawn with
-// GL 1.1 bitmaps from a font of its own.
+// GL 1.1 bitmaps of the readout's font (picture/font.h).
 #pragma once
 
 #include <cstddef>
@@ -19,9 +19,9 @@ void StartFpsCounter(FpsCounter* counter, double nowMs, double cpuMs);
 // become the readout and a new interval starts.
 void CountFpsFrame(FpsCounter* counter, double nowMs, double cpuMs);
 // The readout's lines, e.g. "FPS: 59.9\nLoad: 12.5%"; dashes before the first whole interval.
-void FormatFpsReadout(const FpsCounter& counter, char* text, size_t size);
+// A presenter's name adds a line, e.g. "Presenter: image".
+void FormatFpsReadout(const FpsCounter& counter, char* text, size_t size,
+                      const char* presenter = nullptr);
 // Draws text (lines split at '\n') in the view's lower-left corner, white on a black shadow, and
 // leaves the GL state as it found it. Characters without a glyph show as spaces.
 void DrawFpsOverlay(const char* text, int width, int height);
-// Size of one glyph cell in pixels at the scale used for a view this high.
-int FpsGlyphScale(int height);

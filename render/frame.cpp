@@ -10,7 +10,6 @@
 #include "render/gl_context.h"
 #include "render/texture_frame.h"
 
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -143,15 +142,6 @@ bool ViewIsDrawn() {
     return g_view.drawn;
 }
 
-BandRows BandRowsOf(double height, double letterbox) {
-    BandRows band;
-    band.bottom = static_cast<int>(letterbox * height);
-    band.top = static_cast<int>((1.0 - letterbox) * height);
-    band.viewY = static_cast<int>(letterbox * height);
-    band.viewHeight = static_cast<int>((1.0 - 2.0 * letterbox) * height);
-    return band;
-}
-
 // The viewport's height and the projection's rows are truncated separately and may differ by a
 // pixel. That stays: the band's rows decide where each cell edge falls on the screen, and every
 // submission mode must show the same picture.
@@ -175,10 +165,8 @@ void ClearFrame() {
 }
 
 void RenderFrame() {
-    TickClock();
-    StepOscillators();
-    SceneParams& s = g_model.scene;
-    s.letterbox = (std::sin(2.0 * g_model.bank.phase[7]) * 0.5 + 0.5) * 0.15;
+    AdvanceFrame();
+    const SceneParams& s = g_model.scene;
     if (!g_view.drawn) {
         return;
     }

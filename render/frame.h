@@ -1,6 +1,8 @@
 // frame.h -- fixed GL state, the band viewport and projection, and the drawing of one frame.
 #pragma once
 
+#include "model/band.h"
+
 // Sets the fixed state of a new context, then ApplyScene.
 void InitGLState(int width, int height);
 // Stores the view size, resets the scene and sizes the view's buffers (ResizeView).
@@ -14,17 +16,11 @@ void ApplyScene(int width, int height);
 bool ResizeView(int width, int height);
 // Whether the view as last sized is drawn.
 bool ViewIsDrawn();
-// The band in rows: the projection's rows bottom to top are shown in the viewport's rows viewY
-// to viewY + viewHeight. Each is truncated on its own, so the two heights may differ by one.
-struct BandRows {
-    int bottom, top;
-    int viewY, viewHeight;
-};
-BandRows BandRowsOf(double height, double letterbox);
+// The viewport and the projection of the band's rows (model/band.h).
 void SetBandViewport(double width, double height, double letterbox);
 void SetBandOrtho(double width, double height, double letterbox);
 void ClearFrame();
-// Advances the model and draws one frame into the back buffer.
+// Advances the model (AdvanceFrame) and draws one frame into the back buffer.
 void RenderFrame();
 void DrawField();
 // RenderFrame, then shows it.

@@ -3,12 +3,11 @@
 #include "render/texture_frame.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <vector>
 
+#include "model/band.h"
 #include "model/scene.h"
-#include "render/frame.h"
 #include "render/gl.h"
 
 namespace {
@@ -21,9 +20,6 @@ struct CellTexture {
     std::vector<unsigned char> strip; // per row of the band: drawn alone, from one texel row
 };
 CellTexture g_texture = {};
-
-// An edge this close to a pixel centre may be snapped onto it by the rasteriser.
-constexpr double kTieDistance = 1.0 / 128.0;
 
 int PowerOfTwoAtLeast(int n) {
     int p = 1;
@@ -113,14 +109,8 @@ static void MarkStripRows(int yStart, int cell, int rows) {
     std::fill(strip, strip + rows, 0);
     const SceneParams& s = g_model.scene;
     const BandRows band = BandRowsOf(s.viewHeight, s.letterbox);
-    const int projected = band.top - band.bottom;
-    if (projected <= 0 || band.viewHeight == projected) {
-        return; // every edge on a pixel boundary
-    }
-    const double scale = static_cast<double>(band.viewHeight) / projected;
     for (int k = 0; k <= rows; ++k) {
-        const double y = band.viewY + (yStart + k * cell - band.bottom) * scale;
-        if (std::fabs(y - std::floor(y) - 0.5) < kTieDistance) {
+        if (BandEdgeNearPixelCentre(band, yStart + k * cell)) {
             strip[std::max(k - 1, 0)] = 1;
             strip[std::min(k, rows - 1)] = 1;
         }

@@ -8,7 +8,7 @@ NATIVE_PACKAGES="cmake make g++ pkg-config libgtest-dev googletest libbenchmark-
   clang libclang-rt-14-dev"
 # The X screen saver's display mode: X libraries, the daemon and the installed display modes that
 # its tests and benchmark run beside it, and what packaging and the checks of the release files use.
-HACK_PACKAGES="libx11-dev libxrandr-dev libxml2-dev x11-utils imagemagick
+HACK_PACKAGES="libx11-dev libxext-dev libxrandr-dev libxml2-dev x11-utils imagemagick
   xscreensaver xscreensaver-gl xscreensaver-data xscreensaver-data-extra dpkg-dev file
   lintian zip unzip"
 # What scripts/release needs beyond those: a clone of the commit, the Windows compiler (no Wine)

@@ -12,6 +12,7 @@ const char* const kOutputOptions[kOutputKinds] = {"--png", "--cells", "--state",
 const char kUsage[] =
     "usage: ripplefield-render [--size WxH] [--seed N] [--ticks T1,T2,... | --series T,STEP,N]\n"
     "                          [--png FILE] [--cells FILE] [--state FILE] [--webp FILE]\n"
+    "                          [--renderer picture|gl]\n"
     "Renders one frame per tick value off screen and writes out the last frame, or all of them.\n"
     "  --size WxH       view size in pixels, each 1 to 16384 (default 1024x768)\n"
     "  --seed N         seed of the random source, 0 to 4294967295 (default 1)\n"
@@ -23,8 +24,10 @@ const char kUsage[] =
     "  --webp FILE      every frame as a looping lossless animated WebP (at least two ticks,\n"
     "                   each 1 to 16777215 ms after the one before; size at most 16383x16383);\n"
     "                   a frame lasts until the next tick, the last as long as the one before\n"
+    "  --renderer R     picture: draw on the processor (the default); gl: with OpenGL on a\n"
+    "                   headless context; the outputs are the same, byte for byte\n"
     "  --version        print the version and exit\n"
-    "Exit status: 0 done, 1 no headless context or a failed write, 2 bad arguments.\n";
+    "Exit status: 0 done, 1 no headless context, no memory or a failed write, 2 bad arguments.\n";
 
 const char kVersion[] = "ripplefield " RIPPLEFIELD_VERSION "\n";
 
@@ -156,6 +159,15 @@ bool ParseSeries(const std::string& text, Options* options, std::string* error) 
     return true;
 }
 
+bool ParseRenderer(const std::string& text, Options* options, std::string* error) {
+    if (text != "picture" && text != "gl") {
+        *error = "bad --renderer '" + text + "': expected picture or gl";
+        return false;
+    }
+    options->renderer = text == "gl" ? kGLRenderer : kPictureRenderer;
+    return true;
+}
+
 bool ParseTarget(const char* option, const std::string& path, std::string* target,
                  std::string* error) {
     if (path.empty()) {
@@ -207,7 +219,7 @@ ParseResult ParseArguments(int argc, char** argv, Options* options, std::string*
             }
         }
         const bool known = output >= 0 || option == "--size" || option == "--seed" ||
-                           option == "--ticks" || option == "--series";
+                           option == "--ticks" || option == "--series" || option == "--renderer";
         if (!known) {
             *error =
                 (option.compare(0, 1, "-") == 0 ? "unknown option '" : "unexpected argument '") +
@@ -229,6 +241,8 @@ ParseResult ParseArguments(int argc, char** argv, Options* options, std::string*
             ok = ParseTicks(value, options, error);
         } else if (option == "--series") {
             ok = ParseSeries(value, options, error);
+        } else if (option == "--renderer") {
+            ok = ParseRenderer(value, options, error);
         } else {
             ok = ParseTarget(kOutputOptions[output], value, &options->targets[output], error);
         }

@@ -17,7 +17,11 @@ extern const char kUsage[];
 // What --version prints: the program's name and version, one line.
 extern const char kVersion[];
 
+// How the frames are drawn: on the processor (the default), or with GL on a headless context.
+enum Renderer { kPictureRenderer, kGLRenderer };
+
 struct Options {
+    Renderer renderer = kPictureRenderer;
     int width = 1024;
     int height = 768;
     uint32_t seed = 1;

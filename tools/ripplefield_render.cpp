@@ -1,7 +1,9 @@
-// ripplefield_render.cpp -- the headless still renderer: draws frames off screen at given clock
-// readings and writes the last one as a PNG, its cells and the model's state as text, or every
-// frame as an animation.
+// ripplefield_render.cpp -- the headless still renderer: draws frames at given clock readings, on
+// the processor or with GL off screen, and writes the last one as a PNG, its cells and the
+// model's state as text, or every frame as an animation.
+#include "model/animation.h"
 #include "model/scene.h"
+#include "picture/picture.h"
 #include "render/frame.h"
 #include "render/gl.h"
 #include "render/gl_context.h"
@@ -10,6 +12,8 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -35,10 +39,71 @@ void ReportError(const std::string& message) {
     std::fprintf(stderr, "%s\n", line.c_str());
 }
 
+// Where the frames are drawn: GL's buffer, or the picture's image (RGBA bytes, rows from the top).
+struct Frames {
+    Renderer renderer;
+    int width;
+    int height;
+    std::vector<uint32_t> pixels; // empty for a view too large to draw, which shows nothing
+};
+
 // GL counts rows upwards from the bottom; the writers take them from the top.
-void ReadFramebufferRow(int y, unsigned char* rgb, void* context) {
-    const int* size = static_cast<const int*>(context);
-    glReadPixels(0, size[1] - 1 - y, size[0], 1, GL_RGB, GL_UNSIGNED_BYTE, rgb);
+void ReadFrameRow(int y, unsigned char* rgb, void* context) {
+    const Frames* frames = static_cast<const Frames*>(context);
+    const int w = frames->width;
+    if (frames->renderer == kGLRenderer) {
+        glReadPixels(0, frames->height - 1 - y, w, 1, GL_RGB, GL_UNSIGNED_BYTE, rgb);
+        return;
+    }
+    if (frames->pixels.empty()) {
+        std::memset(rgb, 0, 3 * static_cast<size_t>(w));
+        return;
+    }
+    const uint32_t* row = &frames->pixels[static_cast<size_t>(y) * w];
+    for (int x = 0; x < w; ++x) {
+        std::memcpy(rgb + 3 * x, &row[x], 3); // R, G, B of the RGBA bytes
+    }
+}
+
+// The scene as the saver starts it: GL's state and the scene, or the scene and the image.
+bool StartFrames(Frames* frames, std::string* error) {
+    const int w = frames->width;
+    const int h = frames->height;
+    if (frames->renderer == kGLRenderer) {
+        InitGLState(w, h);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        return true;
+    }
+    g_model.scene.viewWidth = w;
+    g_model.scene.viewHeight = h;
+    ResetScene();
+    // The same limit as GL's frames: a larger view is not drawn.
+    if (static_cast<long long>(w) * h > kMaxViewPixels) {
+        return true;
+    }
+    try {
+        frames->pixels.assign(static_cast<size_t>(w) * h, 0);
+    } catch (const std::bad_alloc&) {
+        *error = "out of memory for a " + std::to_string(w) + "x" + std::to_string(h) + " frame";
+        return false;
+    }
+    if (!SizePicture(w, h)) {
+        *error = "out of memory for a " + std::to_string(w) + "x" + std::to_string(h) + " frame";
+        return false;
+    }
+    return true;
+}
+
+void DrawFrame(Frames* frames) {
+    if (frames->renderer == kGLRenderer) {
+        RenderFrame();
+        return;
+    }
+    AdvanceFrame();
+    if (!frames->pixels.empty()) {
+        DrawPictureFrame(PictureImage{frames->pixels.data(), frames->width, frames->height,
+                                      frames->width, kRgbaTexels});
+    }
 }
 
 // Draws every frame, adding each to the animation if one is asked for, and writes the requested
@@ -46,9 +111,10 @@ void ReadFramebufferRow(int y, unsigned char* rgb, void* context) {
 bool RenderOutputs(const Options& options, std::string* error) {
     SeedRandom(options.seed); // in place of the tick count at context creation
     g_model.readMilliseconds = ReadTickValue;
-    InitGLState(options.width, options.height);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    int size[2] = {options.width, options.height};
+    Frames frames{options.renderer, options.width, options.height, {}};
+    if (!StartFrames(&frames, error)) {
+        return false;
+    }
 
     FILE* const webp = OutputFile(kWebpOutput);
     Animation animation = {};
@@ -64,12 +130,12 @@ bool RenderOutputs(const Options& options, std::string* error) {
     }
     for (size_t f = 0; f < options.ticks.size(); ++f) {
         g_tickValue = options.ticks[f];
-        RenderFrame();
+        DrawFrame(&frames);
         if (webp == nullptr) {
             continue;
         }
         for (int y = 0; y < options.height; ++y) {
-            ReadFramebufferRow(y, &rgb[3 * static_cast<size_t>(options.width) * y], size);
+            ReadFrameRow(y, &rgb[3 * static_cast<size_t>(options.width) * y], &frames);
         }
         if (!AddAnimationFrame(&animation, rgb.data(), times[f])) {
             DiscardAnimation(&animation);
@@ -77,13 +143,15 @@ bool RenderOutputs(const Options& options, std::string* error) {
             return false;
         }
     }
-    glFinish();
+    if (options.renderer == kGLRenderer) {
+        glFinish();
+    }
     if (webp != nullptr && !FinishAnimation(&animation, times.back(), webp)) {
         *error = CannotWrite(kWebpOutput, options.targets[kWebpOutput], "WebP encoding failed");
         return false;
     }
     FILE* const png = OutputFile(kPngOutput);
-    if (png != nullptr && !WritePng(png, options.width, options.height, ReadFramebufferRow, size)) {
+    if (png != nullptr && !WritePng(png, options.width, options.height, ReadFrameRow, &frames)) {
         *error = CannotWrite(kPngOutput, options.targets[kPngOutput], "PNG encoding failed");
         return false;
     }
@@ -124,15 +192,21 @@ int main(int argc, char** argv) {
         }
     }
 
+    // The picture needs no context at all.
     HeadlessView view{options.width, options.height};
-    const GLContext context = CreateGLContext(&view);
-    if (context.render == nullptr) {
-        ReportError("cannot create a headless OpenGL context");
-        RemoveTemporaries();
-        return kExitFailed;
+    GLContext context{nullptr, nullptr};
+    if (options.renderer == kGLRenderer) {
+        context = CreateGLContext(&view);
+        if (context.render == nullptr) {
+            ReportError("cannot create a headless OpenGL context");
+            RemoveTemporaries();
+            return kExitFailed;
+        }
     }
     const bool rendered = RenderOutputs(options, &error);
-    DestroyGLContext(&view, context.device, context.render);
+    if (context.render != nullptr) {
+        DestroyGLContext(&view, context.device, context.render);
+    }
     if (!rendered || !CommitOutputs(&error)) {
         ReportError(error);
         RemoveTemporaries();

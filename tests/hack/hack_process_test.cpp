@@ -2,6 +2,11 @@
 // draws, how it follows a resize, how it ends, and what bad input gets.
 #include "x_support.h"
 
+#include "model/animation.h"
+#include "model/scene.h"
+#include "picture/font.h"
+#include "picture/picture.h"
+
 #include <X11/extensions/Xdamage.h>
 
 #include <csignal>
@@ -99,17 +104,115 @@ TEST_F(HackProcessTest, DrawsOnlyInsideItsWindow) {
 }
 
 TEST_F(HackProcessTest, FollowsAResize) {
-    const Window window = MakeWindow(display_, 0, 0, 100, 80, kGreen);
-    Run({"-window-id", std::to_string(window)}); // one dash, decimal
-    ASSERT_TRUE(WaitForPicture(window, 100, 80));
-    XResizeWindow(display_, window, 300, 200);
-    XSync(display_, False);
-    EXPECT_TRUE(WaitForPicture(window, 300, 200)) << "the picture did not grow with its window";
-    XResizeWindow(display_, window, 60, 50);
-    XSync(display_, False);
-    EXPECT_TRUE(WaitForPicture(window, 60, 50));
-    kill(hack_.pid, SIGTERM);
-    EXPECT_EQ(ExitCode(), 0);
+    for (const char* presenter : {"gl", "image"}) {
+        SCOPED_TRACE(presenter);
+        const Window window = MakeWindow(display_, 0, 0, 100, 80, kGreen);
+        Run({"-window-id", std::to_string(window), "-present", presenter}); // one dash, decimal
+        ASSERT_TRUE(WaitForPicture(window, 100, 80));
+        XResizeWindow(display_, window, 300, 200);
+        XSync(display_, False);
+        EXPECT_TRUE(WaitForPicture(window, 300, 200)) << "the picture did not grow with its window";
+        XResizeWindow(display_, window, 60, 50);
+        XSync(display_, False);
+        EXPECT_TRUE(WaitForPicture(window, 60, 50));
+        kill(hack_.pid, SIGTERM);
+        EXPECT_EQ(ExitCode(), 0);
+        XDestroyWindow(display_, window);
+    }
+}
+
+// The frame of RIPPLEFIELD_FREEZE=seed,ms drawn in-process as the picture, with the readout's
+// presenter line when it has one, as rows from the top.
+std::vector<Rgb> FrozenPicture(int width, int height, uint32_t seed, int ms, const char* presenter,
+                               int* readoutTop, int* readoutEnd) {
+    static int frozen = 0;
+    frozen = ms;
+    ResetModelState();
+    g_model.readMilliseconds = [] { return frozen; };
+    SeedRandom(seed);
+    g_model.scene.viewWidth = width;
+    g_model.scene.viewHeight = height;
+    ResetScene();
+    AdvanceFrame();
+    std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
+    const PictureImage image{pixels.data(), width, height, width, {16, 8, 0, 0}};
+    EXPECT_TRUE(SizePicture(width, height));
+    ForgetPictureContents(); // a new buffer, perhaps where the last one was
+    DrawPictureFrame(image);
+    *readoutTop = *readoutEnd = 0;
+    if (presenter != nullptr) {
+        const std::string text = std::string("FPS: --\nLoad: --%\nPresenter: ") + presenter;
+        DrawPictureText(image, text.c_str());
+        // The first two lines' rows, which change with the readings.
+        int x = 0;
+        int y = 0;
+        PlaceText(text.c_str(), height, &x, &y);
+        const int scale = TextScale(height);
+        *readoutTop = height - (y + kGlyphHeight * scale);
+        *readoutEnd = height - (y - kLineAdvance * scale - 1);
+    }
+    std::vector<Rgb> rgb;
+    for (const uint32_t p : pixels) {
+        rgb.push_back(Rgb{static_cast<unsigned char>(p >> 16), static_cast<unsigned char>(p >> 8),
+                          static_cast<unsigned char>(p)});
+    }
+    return rgb;
+}
+
+// Frozen frames in a window of the test's own equal the picture: the image presenter through
+// MIT-SHM or, on a server without it, XPutImage; auto where GLX is missing and here, where GL is
+// llvmpipe; and GL itself. The readout names the presenter in use.
+TEST_F(HackProcessTest, WindowShowsThePictureWithEitherPresenter) {
+    struct Case {
+        std::vector<std::string> server; // Xvfb's extra arguments
+        std::vector<std::string> args;
+        const char* presenter; // named by the readout; null: no readout
+    };
+    const Case cases[] = {
+        {{}, {"--present", "image"}, nullptr},
+        {{"-extension", "MIT-SHM"}, {"--present", "image"}, nullptr},
+        {{"-extension", "GLX"}, {"--fps"}, "image"},
+        {{}, {"--fps"}, "image"},
+        {{}, {"--present", "gl", "--fps"}, "gl"},
+    };
+    const int w = 241;
+    const int h = 181;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.server.empty() ? "" : c.server[1]);
+        SCOPED_TRACE(c.args[0] + (c.args.size() > 1 ? " " + c.args[1] : ""));
+        TearDown();
+        display_ = nullptr;
+        ASSERT_TRUE(StartXvfb({"320x240x24"}, &server_, c.server));
+        display_ = XOpenDisplay(server_.display.c_str());
+        ASSERT_NE(display_, nullptr);
+        const Window window = MakeWindow(display_, 0, 0, w, h, kGreen);
+        std::vector<std::string> args = {"--window-id", WindowIdText(window)};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        Run(args, {"RIPPLEFIELD_FREEZE=2027,700"}, {"XSCREENSAVER_WINDOW", "RIPPLEFIELD_PRESENT"});
+        int readoutTop = 0;
+        int readoutEnd = 0;
+        const std::vector<Rgb> expected =
+            FrozenPicture(w, h, 2027, 700, c.presenter, &readoutTop, &readoutEnd);
+        int differ = 0;
+        const bool same = WaitUntil(
+            [&] {
+                const Snapshot shot = Shot(window, w, h);
+                differ = shot.width == 0 ? -1 : 0;
+                for (size_t i = 0; i < expected.size() && shot.width != 0; ++i) {
+                    const int row = static_cast<int>(i) / w;
+                    const Rgb& a = shot.pixels[i];
+                    const Rgb& e = expected[i];
+                    const bool changing = row >= readoutTop && row < readoutEnd;
+                    differ += !changing && (a.r != e.r || a.g != e.g || a.b != e.b);
+                }
+                return differ == 0;
+            },
+            kPatientMs);
+        EXPECT_TRUE(same) << differ << " pixels differ";
+        kill(hack_.pid, SIGTERM);
+        EXPECT_EQ(ExitCode(), 0);
+        EXPECT_EQ(ReadStderr(&hack_), "");
+    }
 }
 
 TEST_F(HackProcessTest, SignalsEndItCleanlyWithinASecond) {
@@ -303,12 +406,14 @@ TEST_F(HackProcessTest, WithoutOptionsOpensAWindowOfItsOwn) {
 TEST_F(HackProcessTest, BadInputGetsOneLineAndExitOne) {
     TearDown();
     display_ = nullptr;
-    Start({"320x240x24", "320x240x16"});
+    Start({"320x240x24", "320x240x16", "320x240x8"});
     XSetWindowAttributes attributes = {};
     const Window inputOnly = XCreateWindow(display_, Root(), 0, 0, 50, 50, 0, 0, InputOnly,
                                            CopyFromParent, 0, &attributes);
     const Window shallow =
         XCreateSimpleWindow(display_, RootWindow(display_, 1), 0, 0, 50, 50, 0, 0, 0);
+    const Window pseudo =
+        XCreateSimpleWindow(display_, RootWindow(display_, 2), 0, 0, 50, 50, 0, 0, 0);
     XSync(display_, False);
     struct Case {
         std::vector<std::string> args;
@@ -341,6 +446,17 @@ TEST_F(HackProcessTest, BadInputGetsOneLineAndExitOne) {
          "ripplefield: the window's visual has fewer than 8 bits per colour channel; 24-bit "
          "colour is needed (window " +
              WindowIdText(shallow) + ")"},
+        {{"--present", "image", "--window-id", WindowIdText(pseudo)},
+         {},
+         false,
+         "ripplefield: the window's visual is not TrueColor; the image presenter needs 24- or "
+         "32-bit TrueColor (window " +
+             WindowIdText(pseudo) + ")"},
+        {{"--present", "glx"}, {}, false, "ripplefield: --present 'glx' is not gl, image or auto"},
+        {{},
+         {"RIPPLEFIELD_FREEZE=7"},
+         false,
+         "ripplefield: RIPPLEFIELD_FREEZE '7' is not SEED,MILLISECONDS"},
         {{"--delay", "-5"}, {}, false, "ripplefield: --delay '-5' is negative"},
         {{"--delay", "fast"},
          {},

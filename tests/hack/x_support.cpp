@@ -37,7 +37,8 @@ bool WaitUntil(const std::function<bool()>& condition, int timeoutMs) {
 }
 
 ::testing::AssertionResult StartXvfb(const std::vector<std::string>& screens,
-                                     PrivateXServer* server) {
+                                     PrivateXServer* server,
+                                     const std::vector<std::string>& extra) {
     int ready[2];
     if (pipe(ready) != 0) {
         return ::testing::AssertionFailure() << "pipe: " << std::strerror(errno);
@@ -47,6 +48,7 @@ bool WaitUntil(const std::function<bool()>& condition, int timeoutMs) {
     for (size_t i = 0; i < screens.size(); ++i) {
         args.insert(args.end(), {"-screen", std::to_string(i), screens[i]});
     }
+    args.insert(args.end(), extra.begin(), extra.end());
     const pid_t pid = fork();
     if (pid == 0) {
         close(ready[0]);

@@ -19,10 +19,11 @@ struct PrivateXServer {
     std::string display; // ":N"
 };
 
-// Starts Xvfb with one screen per entry ("320x240x24"), black root windows and no TCP, and waits
-// until it takes connections.
+// Starts Xvfb with one screen per entry ("320x240x24"), black root windows, no TCP and the extra
+// arguments (e.g. "-extension", "GLX"), and waits until it takes connections.
 ::testing::AssertionResult StartXvfb(const std::vector<std::string>& screens,
-                                     PrivateXServer* server);
+                                     PrivateXServer* server,
+                                     const std::vector<std::string>& extra = {});
 void StopXvfb(PrivateXServer* server);
 
 // A program started with its own environment: the test's, less the names in unset, plus set

@@ -104,12 +104,9 @@ static std::vector<unsigned char> DrawnPixels(SubmitMode mode, double letterbox,
     return ReadFramePixels(w, h);
 }
 
-// Whether a cell edge of the band falls within 1/128 of a pixel centre.
-static bool HasEdgeNearPixelCentre(const BandRows& band, int height) {
-    const double scale = static_cast<double>(band.viewHeight) / (band.top - band.bottom);
+bool HasEdgeNearPixelCentre(const BandRows& band, int height) {
     for (int y = band.bottom; y <= height; y += 6) {
-        const double at = band.viewY + (y - band.bottom) * scale;
-        if (std::fabs(at - std::floor(at) - 0.5) < 1.0 / 128) {
+        if (BandEdgeNearPixelCentre(band, y)) {
             return true;
         }
     }

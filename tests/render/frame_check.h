@@ -40,5 +40,7 @@ struct IdentityCount {
 ::testing::AssertionResult TextureMatchesBatched(int width, int height,
                                                  const std::vector<double>& letterboxes,
                                                  IdentityCount* count);
+// Whether a cell edge of the band falls within 1/128 of a pixel centre.
+bool HasEdgeNearPixelCentre(const BandRows& band, int height);
 // n letterboxes spread over the band's range, 0 and 0.15 included.
 std::vector<double> SpreadLetterboxes(int n);

@@ -236,6 +236,7 @@ TEST_F(RenderToolTest, RefusesBadSeriesAndAnimations) {
 TEST_F(RenderToolTest, RefusesUnknownOptionsAndMissingValues) {
     ExpectRefused("--colour red");
     ExpectRefused("--seed");
+    ExpectRefused("--renderer glx");
 }
 
 TEST_F(RenderToolTest, RefusesUnwritableOutputsBeforeTouchingAnyFile) {
@@ -248,8 +249,31 @@ TEST_F(RenderToolTest, RefusesUnwritableOutputsBeforeTouchingAnyFile) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
 }
 
+const char kNoEgl[] = "__EGL_VENDOR_LIBRARY_FILENAMES=/nonexistent-ripplefield.json";
+
 TEST_F(RenderToolTest, ReportsAMissingContextWithStatusOne) {
-    ExpectRefused("", 1, "__EGL_VENDOR_LIBRARY_FILENAMES=/nonexistent-ripplefield.json");
+    ExpectRefused("--renderer gl", 1, kNoEgl);
+}
+
+// The picture, drawn without any GL, writes every file as GL's frames do, byte for byte.
+TEST_F(RenderToolTest, PictureAndGLWriteTheSameFiles) {
+    const std::string outputs = " --png " + Path("p.png") + " --cells " + Path("c.txt") +
+                                " --state " + Path("s.txt") + " --webp " + Path("a.webp");
+    for (const char* arguments : {"--size 7x13 --seed 9 --series 100,997,12",
+                                  "--size 641x479 --seed 2027 --series 700,40,24",
+                                  "--size 1920x1080 --seed 77 --ticks 5000,6000"}) {
+        SCOPED_TRACE(arguments);
+        std::string written[2];
+        for (const bool gl : {false, true}) {
+            const RunResult r = Run(arguments + std::string(gl ? " --renderer gl" : "") + outputs,
+                                    gl ? "" : kNoEgl);
+            ASSERT_EQ(r.status, 0) << r.err;
+            for (const char* name : {"p.png", "c.txt", "s.txt", "a.webp"}) {
+                written[gl] += ReadText(Path(name));
+            }
+        }
+        EXPECT_TRUE(written[0] == written[1]);
+    }
 }
 
 TEST_F(RenderToolTest, HelpPrintsTheUsage) {

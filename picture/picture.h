@@ -1,0 +1,35 @@
+// picture.h -- the frame's pixels computed on the processor: what the GL renderer draws on
+// llvmpipe for the same model state, pixel for pixel, written into a caller's 32-bit image.
+#pragma once
+
+#include <cstdint>
+
+#include "model/field.h"
+
+// A caller's image: rows from the top, each pixel one native 32-bit value whose colour bytes sit
+// where the layout says (the alpha bits, if any, set on the cells and clear in the margins).
+struct PictureImage {
+    uint32_t* pixels;
+    int width, height;
+    int stride; // pixels from the start of one row to the next, at least width
+    TexelLayout layout;
+};
+
+// The layout of a pixel with 8-bit channels under these masks, the alpha bits being those of
+// alphaMask; false when a mask is not one whole byte of the 32 bits.
+bool LayoutFromMasks(uint32_t red, uint32_t green, uint32_t blue, uint32_t alphaMask,
+                     TexelLayout* layout);
+
+// Sizes the picture's buffers for views up to that size, so that frames allocate nothing; false
+// when they cannot be had.
+bool SizePicture(int width, int height);
+// Draws the current frame of the model (as AdvanceFrame leaves it) into an image of the scene's
+// view size. What the last frame drawn into the same image (the same pixels, size, stride and
+// layout) left there is kept where it still holds: the margins where the band has not moved, and
+// the cells whose colour has not changed while the band stays put. A caller that draws over the
+// image, or hands in new memory that may lie where the last image was, says so with
+// ForgetPictureContents first.
+void DrawPictureFrame(const PictureImage& image);
+void ForgetPictureContents();
+// The background's pixel in a layout, as GL clears to the scene's clear colour.
+uint32_t ClearPixel(const TexelLayout& layout);

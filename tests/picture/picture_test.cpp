@@ -1,0 +1,127 @@
+// The picture on the processor against GL on llvmpipe: every pixel of the per-cell quads and of
+// the texture frames, over views from one pixel to 1920x1080 and bands scaled so that cell edges
+// fall on pixel centres, drawn into one image per view as the band moves, then as the model runs.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <vector>
+
+#include "model/band.h"
+#include "model/scene.h"
+#include "picture/picture.h"
+#include "render/frame.h"
+#include "render/gl_context.h"
+
+#include "frame_check.h"
+
+namespace {
+
+int g_milliseconds = 0;
+int ReadTestMilliseconds() {
+    return g_milliseconds;
+}
+
+// Letterboxes of n frames whose viewport is a row lower than the projection's rows (a quarter of
+// a row short of the next whole row at each margin), between spread ones, in a shuffled order so
+// that the band both grows and shrinks between frames.
+std::vector<double> MovingLetterboxes(int height, int n) {
+    std::vector<double> letterboxes = SpreadLetterboxes(n);
+    for (int k = 0; k < n; ++k) {
+        const int margin = static_cast<int>(0.15 * height * k / n);
+        letterboxes.push_back((margin + 0.75) / height);
+    }
+    for (size_t k = 1; k < letterboxes.size(); k += 3) {
+        std::swap(letterboxes[k], letterboxes[letterboxes.size() - k]);
+    }
+    return letterboxes;
+}
+
+// Whether the picture's pixels are GL's RGBA bytes (rows from the bottom), byte for byte.
+::testing::AssertionResult SameAsGL(const PictureImage& image,
+                                    const std::vector<unsigned char>& gl) {
+    const TexelLayout& l = image.layout;
+    for (int y = 0; y < image.height; ++y) {
+        for (int x = 0; x < image.width; ++x) {
+            const uint32_t p = image.pixels[static_cast<size_t>(y) * image.stride + x];
+            const unsigned char* g =
+                &gl[4 * (static_cast<size_t>(image.height - 1 - y) * image.width + x)];
+            const bool opaque = (p & l.opaque) == l.opaque && l.opaque != 0;
+            if ((p >> l.redShift & 0xFF) != g[0] || (p >> l.greenShift & 0xFF) != g[1] ||
+                (p >> l.blueShift & 0xFF) != g[2] || (l.opaque != 0 && opaque != (g[3] == 255))) {
+                return ::testing::AssertionFailure()
+                       << "pixel " << x << "," << y << " from the top is 0x" << std::hex << p
+                       << std::dec << ", GL shows " << int(g[0]) << "," << int(g[1]) << ","
+                       << int(g[2]) << "," << int(g[3]);
+            }
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
+} // namespace
+
+TEST(PictureTest, EveryPixelAsGLDrawsItWithQuadsAndTexture) {
+    const TexelLayout xrgb = {16, 8, 0, 0};
+    const struct {
+        int width, height, frames;
+        TexelLayout layout;
+        int stride; // over the width
+    } views[] = {{1, 1, 4, kRgbaTexels, 0},
+                 {5, 5, 8, kRgbaTexels, 3},
+                 {7, 13, 8, xrgb, 0},
+                 {641, 479, 40, kRgbaTexels, 0},
+                 {640, 481, 40, xrgb, 5},
+                 {1023, 767, 30, {8, 16, 24, 0xFFu}, 0},
+                 {1920, 1080, 40, kRgbaTexels, 0},
+                 {1280, 1021, 30, xrgb, 0}};
+    IdentityCount count;
+    const SubmitMode saved = ActiveSubmitMode();
+    for (const auto& v : views) {
+        SCOPED_TRACE(::testing::Message() << v.width << "x" << v.height);
+        HeadlessView view{v.width, v.height};
+        const GLContext context = CreateGLContext(&view);
+        ASSERT_NE(context.render, nullptr) << "no headless OpenGL context";
+        ResetModelState();
+        g_model.readMilliseconds = ReadTestMilliseconds;
+        SeedRandom(90210);
+        InitGLState(v.width, v.height);
+        const int stride = v.width + v.stride;
+        std::vector<uint32_t> pixels(static_cast<size_t>(stride) * v.height, 0xDEADBEEFu);
+        const PictureImage image{pixels.data(), v.width, v.height, stride, v.layout};
+        ASSERT_TRUE(SizePicture(v.width, v.height));
+        // Letterboxes set by hand (ticks < 0), then the model's own frames 16 or 17 ms apart.
+        std::vector<double> frames = MovingLetterboxes(v.height, v.frames);
+        for (int k = 0; k < v.frames; ++k) {
+            frames.push_back(-700.0 - 1000.0 * k / 60);
+        }
+        for (const double frame : frames) {
+            SCOPED_TRACE(frame);
+            if (frame < 0.0) {
+                g_milliseconds = static_cast<int>(-frame);
+                SelectSubmitMode(SubmitMode::kTexture);
+                RenderFrame();
+            } else {
+                DrawFieldInBand(SubmitMode::kTexture, frame);
+            }
+            const double letterbox = g_model.scene.letterbox;
+            const std::vector<unsigned char> texture = ReadFramePixels(v.width, v.height);
+            DrawFieldInBand(SubmitMode::kImmediate, letterbox);
+            const std::vector<unsigned char> quads = ReadFramePixels(v.width, v.height);
+            DrawPictureFrame(image); // the model's frame, as the last draw left it
+            ASSERT_TRUE(SameAsGL(image, quads)) << "against the quads";
+            ASSERT_TRUE(SameAsGL(image, texture)) << "against the texture";
+            const BandRows band = BandRowsOf(v.height, letterbox);
+            const bool scaled = band.top - band.bottom != band.viewHeight;
+            ++count.frames;
+            count.pixels += static_cast<long long>(v.width) * v.height;
+            count.mismatchFrames += scaled;
+            count.tieFrames += scaled && HasEdgeNearPixelCentre(band, v.height);
+        }
+        DestroyGLContext(&view, context.device, context.render);
+    }
+    SelectSubmitMode(saved);
+    std::printf("%d frames, %lld pixels equal; %d frames with a scaled band, %d of them with an "
+                "edge within 1/128 of a pixel centre\n",
+                count.frames, count.pixels, count.mismatchFrames, count.tieFrames);
+    EXPECT_GT(count.tieFrames, 40);
+}
