@@ -24,10 +24,9 @@ bool LayoutFromMasks(uint32_t red, uint32_t green, uint32_t blue, uint32_t alpha
 // when they cannot be had.
 bool SizePicture(int width, int height);
 // Draws the current frame of the model (as AdvanceFrame leaves it) into an image of the scene's
-// view size. What the last frame drawn into the same image (the same pixels, size, stride and
-// layout) left there is kept where it still holds: the margins where the band has not moved, and
-// the cells whose colour has not changed while the band stays put. A caller that draws over the
-// image, or hands in new memory that may lie where the last image was, says so with
+// view size. The margins that the last frame drawn into the same image (the same pixels, size,
+// stride and layout) left clear are not filled again where the band has not moved. A caller that
+// draws over the image, or hands in new memory that may lie where the last image was, says so with
 // ForgetPictureContents first.
 void DrawPictureFrame(const PictureImage& image);
 void ForgetPictureContents();
