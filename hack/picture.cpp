@@ -43,16 +43,18 @@ void ResizePicture(int width, int height) {
 }
 
 void DrawPicture(double nowMs, double cpuMs) {
-    // A view too large to draw only advances the model: no readout either.
-    if (!g_picture.showFps || !ViewIsDrawn()) {
-        PresentFrame(g_picture.context.device);
+    RenderFrame();
+    // Asked after the frame, which may size the view's buffers again: a view that cannot be drawn
+    // only advances the model, and nothing is shown, readout included.
+    if (!ViewIsDrawn()) {
         return;
     }
-    RenderFrame();
-    CountFpsFrame(&g_picture.fps, nowMs, cpuMs);
-    char readout[96];
-    FormatFpsReadout(g_picture.fps, readout, sizeof readout, "gl");
-    DrawFpsOverlay(readout, g_picture.width, g_picture.height);
+    if (g_picture.showFps) {
+        CountFpsFrame(&g_picture.fps, nowMs, cpuMs);
+        char readout[96];
+        FormatFpsReadout(g_picture.fps, readout, sizeof readout, "gl");
+        DrawFpsOverlay(readout, g_picture.width, g_picture.height);
+    }
     SwapGLBuffers(g_picture.context.device);
 }
 

@@ -142,6 +142,7 @@ class GlxTest : public ::testing::Test {
 };
 
 bool g_failNextMakeCurrent = false; // the next binding of a context also fails an X request
+int g_swaps = 0;
 
 } // namespace
 
@@ -155,6 +156,13 @@ extern "C" Bool glXMakeCurrent(Display* display, GLXDrawable drawable, GLXContex
         XMapWindow(display, 0); // BadWindow, as from a window that its owner destroys meanwhile
     }
     return made;
+}
+
+extern "C" void glXSwapBuffers(Display* display, GLXDrawable drawable) {
+    static const auto real =
+        reinterpret_cast<decltype(&glXSwapBuffers)>(dlsym(RTLD_NEXT, "glXSwapBuffers"));
+    ++g_swaps;
+    real(display, drawable);
 }
 
 TEST_F(GlxTest, FramesAreTheHeadlessRenderersPixelForPixel) {
@@ -247,4 +255,22 @@ TEST_F(GlxTest, AContextThatFailsToBecomeCurrentIsReleased) {
     EXPECT_EQ(CreateGLContext(&view).render, nullptr);
     EXPECT_STREQ(view.error, "cannot make the OpenGL context current on the window");
     EXPECT_EQ(glXGetCurrentContext(), nullptr);
+}
+
+// A frame whose drawing finds that the view cannot be drawn (its buffers sized again for another
+// submission mode, past the pixel limit) is not shown, with the readout or without.
+TEST_F(GlxTest, AFrameThatWasNotDrawnIsNotShown) {
+    X11View view{display_, MakeGLWindow(64, 48, true), nullptr};
+    const SubmitMode saved = ActiveSubmitMode();
+    ASSERT_TRUE(StartPicture(&view, 64, 48, true, 0.0, 0.0)) << view.error;
+    const int swaps = g_swaps;
+    DrawPicture(700.0, 0.0);
+    EXPECT_EQ(g_swaps, swaps + 1);
+    SetFrameLimits(FrameLimits{0, 1, false});
+    SelectSubmitMode(saved == SubmitMode::kBatched ? SubmitMode::kTexture : SubmitMode::kBatched);
+    DrawPicture(716.0, 0.0);
+    EXPECT_EQ(g_swaps, swaps + 1) << "a frame not drawn was shown";
+    SetFrameLimits(FrameLimits{});
+    SelectSubmitMode(saved);
+    StopPicture(&view);
 }
