@@ -24,12 +24,6 @@ namespace {
 constexpr int kMaxSide = 24; // frames stay small: the loop is about the writers, not the pixels
 constexpr size_t kMaxFrames = 4;
 
-int32_t g_tick;
-
-int ReadTick() {
-    return g_tick;
-}
-
 // A broken promise: libFuzzer keeps the input that caused it.
 void Check(bool condition, const char* what) {
     if (!condition) {
@@ -129,15 +123,12 @@ void CheckAnimation(const std::string& path, const Frames& frames, const std::ve
 // Runs the model as the tool does, so that the cell and state writers see a real frame.
 void StepModel(const Options& options, const Frames& frames, size_t count) {
     ResetModelState();
-    g_model.readMilliseconds = ReadTick;
     SeedRandom(options.seed);
     g_model.scene.viewWidth = frames.width;
     g_model.scene.viewHeight = frames.height;
     ResetScene();
     for (size_t f = 0; f < count; ++f) {
-        g_tick = options.ticks[f];
-        TickClock();
-        StepOscillators();
+        AdvanceFrame(options.ticks[f]);
     }
 }
 

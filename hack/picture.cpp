@@ -1,6 +1,7 @@
 // picture.cpp -- the GL presenter: context, frames with the readout, sizes, release.
 #include "hack/picture.h"
 
+#include "model/animation.h"
 #include "render/fps_overlay.h"
 #include "render/frame.h"
 #include "render/gl.h"
@@ -42,8 +43,9 @@ void ResizePicture(int width, int height) {
     ResizeView(width, height);
 }
 
-void DrawPicture(double nowMs, double cpuMs) {
-    RenderFrame();
+void DrawPicture(int frameMs, double nowMs, double cpuMs) {
+    AdvanceFrame(frameMs);
+    DrawFrame();
     // Asked after the frame, which may size the view's buffers again: a view that cannot be drawn
     // only advances the model, and nothing is shown, readout included.
     if (!ViewIsDrawn()) {

@@ -22,12 +22,6 @@ namespace {
 constexpr int kExitFailed = 1;
 constexpr int kExitBadInput = 2;
 
-int32_t g_tickValue; // what the millisecond counter reads during the current frame
-
-int ReadTickValue() {
-    return g_tickValue;
-}
-
 // Prints one line on stderr; control characters from the command line cannot break it in two.
 void ReportError(const std::string& message) {
     std::string line = "ripplefield-render: " + message;
@@ -94,13 +88,13 @@ bool StartFrames(Frames* frames, std::string* error) {
     return true;
 }
 
-void DrawFrame(Frames* frames) {
+// One frame at a reading of the counter: the model steps as in the saver, then GL or the picture
+// draws it.
+void DrawFrameAt(Frames* frames, int32_t milliseconds) {
+    AdvanceFrame(milliseconds);
     if (frames->renderer == kGLRenderer) {
-        RenderFrame();
-        return;
-    }
-    AdvanceFrame();
-    if (!frames->pixels.empty()) {
+        DrawFrame();
+    } else if (!frames->pixels.empty()) {
         DrawPictureFrame(PictureImage{frames->pixels.data(), frames->width, frames->height,
                                       frames->width, kRgbaTexels});
     }
@@ -110,7 +104,6 @@ void DrawFrame(Frames* frames) {
 // outputs of the last one; false on a failed write.
 bool RenderOutputs(const Options& options, std::string* error) {
     SeedRandom(options.seed); // in place of the tick count at context creation
-    g_model.readMilliseconds = ReadTickValue;
     Frames frames{options.renderer, options.width, options.height, {}};
     if (!StartFrames(&frames, error)) {
         return false;
@@ -129,8 +122,7 @@ bool RenderOutputs(const Options& options, std::string* error) {
         }
     }
     for (size_t f = 0; f < options.ticks.size(); ++f) {
-        g_tickValue = options.ticks[f];
-        DrawFrame(&frames);
+        DrawFrameAt(&frames, options.ticks[f]);
         if (webp == nullptr) {
             continue;
         }

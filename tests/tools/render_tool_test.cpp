@@ -8,7 +8,6 @@
 #include <sys/wait.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -63,11 +62,6 @@ void ExpectSameLines(const std::vector<std::string>& actual, const std::vector<s
     for (size_t i = 0; i < want.size(); ++i) {
         ASSERT_EQ(actual[i], want[i]) << "line " << i + 1;
     }
-}
-
-int g_modelMilliseconds;
-int ReadModelMilliseconds() {
-    return g_modelMilliseconds;
 }
 
 void AppendCellLines(const FieldRow& row, void* context) {
@@ -133,16 +127,12 @@ bool DecodeAnimation(const std::string& bytes, DecodedAnimation* animation) {
 void RunModel(int width, int height, uint32_t seed, const std::vector<int>& ticks,
               std::vector<std::string>* cells, std::vector<std::string>* state) {
     ResetModelState();
-    g_model.readMilliseconds = ReadModelMilliseconds;
     SeedRandom(seed);
     g_model.scene.viewWidth = width;
     g_model.scene.viewHeight = height;
     ResetScene();
     for (const int tick : ticks) {
-        g_modelMilliseconds = tick;
-        TickClock();
-        StepOscillators();
-        g_model.scene.letterbox = (std::sin(2.0 * g_model.bank.phase[7]) * 0.5 + 0.5) * 0.15;
+        AdvanceFrame(tick);
     }
     FieldFrame frame;
     PrepareFieldFrame(&frame);
