@@ -4,6 +4,7 @@
 // the PNG and the animation are read back and must give exactly those frames.
 #include "model/animation.h"
 #include "model/scene.h"
+#include "render/frame.h"
 #include "tools/render_options.h"
 #include "tools/render_output.h"
 
@@ -208,6 +209,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(options.width >= 1 && options.width <= kMaxViewSize && options.height >= 1 &&
               options.height <= kMaxViewSize && !options.ticks.empty(),
           "accepted options out of range");
+    Check(options.renderer != kGLRenderer ||
+              int64_t{options.width} * options.height <= kMaxViewPixels,
+          "a view accepted for GL that GL does not draw");
     if (!options.targets[kWebpOutput].empty()) {
         std::vector<int> times;
         Check(options.width <= kMaxAnimationSize && options.height <= kMaxAnimationSize &&

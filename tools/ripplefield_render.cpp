@@ -38,7 +38,7 @@ struct Frames {
     Renderer renderer;
     int width;
     int height;
-    std::vector<uint32_t> pixels; // empty for a view too large to draw, which shows nothing
+    std::vector<uint32_t> pixels; // the picture's frame
 };
 
 // GL counts rows upwards from the bottom; the writers take them from the top.
@@ -47,10 +47,6 @@ void ReadFrameRow(int y, unsigned char* rgb, void* context) {
     const int w = frames->width;
     if (frames->renderer == kGLRenderer) {
         glReadPixels(0, frames->height - 1 - y, w, 1, GL_RGB, GL_UNSIGNED_BYTE, rgb);
-        return;
-    }
-    if (frames->pixels.empty()) {
-        std::memset(rgb, 0, 3 * static_cast<size_t>(w));
         return;
     }
     const uint32_t* row = &frames->pixels[static_cast<size_t>(y) * w];
@@ -71,10 +67,7 @@ bool StartFrames(Frames* frames, std::string* error) {
     g_model.scene.viewWidth = w;
     g_model.scene.viewHeight = h;
     ResetScene();
-    // The same limit as GL's frames: a larger view is not drawn.
-    if (static_cast<long long>(w) * h > kMaxViewPixels) {
-        return true;
-    }
+    // Every size, unlike GL's frames, which the options keep within their limit.
     try {
         frames->pixels.assign(static_cast<size_t>(w) * h, 0);
     } catch (const std::bad_alloc&) {
@@ -94,7 +87,7 @@ void DrawFrameAt(Frames* frames, int32_t milliseconds) {
     AdvanceFrame(milliseconds);
     if (frames->renderer == kGLRenderer) {
         DrawFrame();
-    } else if (!frames->pixels.empty()) {
+    } else {
         DrawPictureFrame(PictureImage{frames->pixels.data(), frames->width, frames->height,
                                       frames->width, kRgbaTexels});
     }

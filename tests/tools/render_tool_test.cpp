@@ -193,6 +193,7 @@ TEST_F(RenderToolTest, RefusesBadSizes) {
     ExpectRefused("--size 0x40");
     ExpectRefused("--size 60x-40");
     ExpectRefused("--size 16385x40");
+    ExpectRefused("--size 16384x8193 --renderer gl"); // more pixels than GL's frames draw
 }
 
 TEST_F(RenderToolTest, RefusesBadSeedsAndTicks) {
