@@ -17,7 +17,7 @@ const char kUsage[] =
     "Renders one frame per tick value off screen and writes out the last frame, or all of them.\n"
     "  --size WxH       view size in pixels, each 1 to 16384 (default 1024x768); at most\n"
     "                   134217728 pixels (2^27) with --renderer gl. Memory: about 4 bytes a\n"
-    "                   pixel (1 GiB at 16384x16384), with --webp about 40 more\n"
+    "                   pixel (1 GiB at 16384x16384), about 37 with --webp\n"
     "  --seed N         seed of the random source, 0 to 4294967295 (default 1)\n"
     "  --ticks T,...    millisecond counter of each frame, 32-bit signed (default 700)\n"
     "  --series T,S,N   N frames (1 to 100000) from counter T in steps of S (32-bit signed)\n"

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <new>
 #include <string>
 #include <vector>
@@ -56,29 +57,27 @@ void ReadFrameRow(int y, unsigned char* rgb, void* context) {
 }
 
 // The scene as the saver starts it: GL's state and the scene, or the scene and the image.
+// False when the frame's memory cannot be had: GL's view not drawn (its size is within the limit,
+// the options saw to that), or the picture's image or buffers.
 bool StartFrames(Frames* frames, std::string* error) {
     const int w = frames->width;
     const int h = frames->height;
+    bool started = true;
     if (frames->renderer == kGLRenderer) {
         InitGLState(w, h);
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        return true;
+        started = ViewIsDrawn();
+    } else {
+        g_model.scene.viewWidth = w;
+        g_model.scene.viewHeight = h;
+        ResetScene();
+        frames->pixels.assign(static_cast<size_t>(w) * h, 0); // a failure is caught at the top
+        started = SizePicture(w, h);
     }
-    g_model.scene.viewWidth = w;
-    g_model.scene.viewHeight = h;
-    ResetScene();
-    // Every size, unlike GL's frames, which the options keep within their limit.
-    try {
-        frames->pixels.assign(static_cast<size_t>(w) * h, 0);
-    } catch (const std::bad_alloc&) {
+    if (!started) {
         *error = "out of memory for a " + std::to_string(w) + "x" + std::to_string(h) + " frame";
-        return false;
     }
-    if (!SizePicture(w, h)) {
-        *error = "out of memory for a " + std::to_string(w) + "x" + std::to_string(h) + " frame";
-        return false;
-    }
-    return true;
+    return started;
 }
 
 // One frame at a reading of the counter: the model steps as in the saver, then GL or the picture
@@ -149,9 +148,7 @@ bool RenderOutputs(const Options& options, std::string* error) {
     return true;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+int RunTool(int argc, char** argv) {
     Options options;
     std::string error;
     const ParseResult parsed = ParseArguments(argc, argv, &options, &error);
@@ -198,4 +195,20 @@ int main(int argc, char** argv) {
         return kExitFailed;
     }
     return 0;
+}
+
+} // namespace
+
+// A failure that throws, running out of memory above all, ends the run as every other failure
+// does: status 1, one line, and the temporaries removed.
+int main(int argc, char** argv) {
+    try {
+        return RunTool(argc, argv);
+    } catch (const std::bad_alloc&) {
+        ReportError("out of memory");
+    } catch (const std::exception& e) {
+        ReportError(e.what());
+    }
+    RemoveTemporaries();
+    return kExitFailed;
 }

@@ -246,6 +246,16 @@ TEST_F(RenderToolTest, ReportsAMissingContextWithStatusOne) {
     ExpectRefused("--renderer gl", 1, kNoEgl);
 }
 
+// Memory that runs out midway (the frame's is had, the animation's is not) ends the run as any
+// failure does. An address-space limit cannot work beside AddressSanitizer's reserved shadow.
+TEST_F(RenderToolTest, RunningOutOfMemoryEndsWithStatusOne) {
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "no address-space limit under AddressSanitizer";
+#endif
+    ExpectRefused("--size 4000x4000 --ticks 700,716 --webp " + Path("a.webp"), 1,
+                  "ulimit -v 98304;");
+}
+
 // The picture, drawn without any GL, writes every file as GL's frames do, byte for byte.
 TEST_F(RenderToolTest, PictureAndGLWriteTheSameFiles) {
     const std::string outputs = " --png " + Path("p.png") + " --cells " + Path("c.txt") +
