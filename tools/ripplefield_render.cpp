@@ -39,7 +39,7 @@ struct Frames {
     Renderer renderer;
     int width;
     int height;
-    std::vector<uint32_t> pixels; // the picture's frame
+    std::vector<uint32_t> pixels; // the picture's frame; GL keeps its own in its buffer
 };
 
 // GL counts rows upwards from the bottom; the writers take them from the top.
