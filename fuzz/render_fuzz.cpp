@@ -4,6 +4,7 @@
 // the PNG and the animation are read back and must give exactly those frames.
 #include "model/animation.h"
 #include "model/scene.h"
+#include "render/frame.h"
 #include "tools/render_options.h"
 #include "tools/render_output.h"
 
@@ -23,12 +24,6 @@ namespace {
 
 constexpr int kMaxSide = 24; // frames stay small: the loop is about the writers, not the pixels
 constexpr size_t kMaxFrames = 4;
-
-int32_t g_tick;
-
-int ReadTick() {
-    return g_tick;
-}
 
 // A broken promise: libFuzzer keeps the input that caused it.
 void Check(bool condition, const char* what) {
@@ -129,15 +124,12 @@ void CheckAnimation(const std::string& path, const Frames& frames, const std::ve
 // Runs the model as the tool does, so that the cell and state writers see a real frame.
 void StepModel(const Options& options, const Frames& frames, size_t count) {
     ResetModelState();
-    g_model.readMilliseconds = ReadTick;
     SeedRandom(options.seed);
     g_model.scene.viewWidth = frames.width;
     g_model.scene.viewHeight = frames.height;
     ResetScene();
     for (size_t f = 0; f < count; ++f) {
-        g_tick = options.ticks[f];
-        TickClock();
-        StepOscillators();
+        AdvanceFrame(options.ticks[f]);
     }
 }
 
@@ -217,6 +209,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(options.width >= 1 && options.width <= kMaxViewSize && options.height >= 1 &&
               options.height <= kMaxViewSize && !options.ticks.empty(),
           "accepted options out of range");
+    Check(options.renderer != kGLRenderer ||
+              int64_t{options.width} * options.height <= kMaxViewPixels,
+          "a view accepted for GL that GL does not draw");
     if (!options.targets[kWebpOutput].empty()) {
         std::vector<int> times;
         Check(options.width <= kMaxAnimationSize && options.height <= kMaxAnimationSize &&

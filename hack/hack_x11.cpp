@@ -51,6 +51,13 @@ struct HackState {
 
 HackState g_hack = {nullptr, 0, false, 0, 0, 0, 0, false, false, {-1, -1}, Presenter::kGl};
 volatile sig_atomic_t g_stopRequested = 0;
+bool g_frozen = false; // RIPPLEFIELD_FREEZE: every frame reads the same counter value
+int32_t g_frozenMilliseconds = 0;
+
+// The counter's reading that the next frame advances the model to.
+int ReadFrameCounter() {
+    return g_frozen ? g_frozenMilliseconds : ReadElapsedMilliseconds();
+}
 
 // Prints one line on stderr; control characters from the command line cannot break it in two.
 void PrintLine(std::string line) {
@@ -275,9 +282,9 @@ void RunFrames(Display* display, double periodMs) {
         const double now = ReadSteadyMilliseconds();
         if (!paced || TakeFrameSlot(&pacer, now)) {
             if (g_hack.presenter == Presenter::kGl) {
-                DrawPicture(now, CpuMs());
+                DrawPicture(ReadFrameCounter(), now, CpuMs());
             } else {
-                DrawImageFrame(now, CpuMs());
+                DrawImageFrame(ReadFrameCounter(), now, CpuMs());
             }
         }
         if (XPending(display) > 0 || g_stopRequested) {
@@ -314,12 +321,6 @@ bool StartPresenter(PresentChoice choice, X11View* view, const HackOptions& opti
                                ReadSteadyMilliseconds(), CpuMs(), error);
 }
 
-int32_t g_frozenMilliseconds = 0;
-
-int ReadFrozenMilliseconds() {
-    return g_frozenMilliseconds;
-}
-
 // RIPPLEFIELD_FREEZE=SEED,MS: the scene starts from that seed and the clock always reads MS, so
 // that every frame is the one ripplefield-render --seed SEED --ticks MS draws (for comparisons
 // and tests). False, with one line, for a value that is not two such numbers.
@@ -334,7 +335,7 @@ bool ApplyFreeze(const char* value) {
     }
     SeedRandom(seed);
     ResetScene();
-    g_model.readMilliseconds = ReadFrozenMilliseconds;
+    g_frozen = true;
     return true;
 }
 

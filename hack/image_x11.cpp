@@ -235,9 +235,9 @@ void ResizeImagePresenter(int width, int height) {
     CreateImage(width, height);
 }
 
-void DrawImageFrame(double nowMs, double cpuMs) {
+void DrawImageFrame(int frameMs, double nowMs, double cpuMs) {
     ImagePresenter& p = g_image;
-    AdvanceFrame();
+    AdvanceFrame(frameMs);
     if (p.image == nullptr) {
         return; // time runs on; nothing is shown
     }

@@ -13,7 +13,8 @@ bool StartImagePresenter(Display* display, Window window, int width, int height,
                          double nowMs, double cpuMs, std::string* error);
 // A new size: a new image, the animation goes on.
 void ResizeImagePresenter(int width, int height);
-// Advances the model, draws the frame (and the readout) and hands it to the X server.
-void DrawImageFrame(double nowMs, double cpuMs);
+// Advances the model to a reading of the counter, draws the frame (and the readout) and hands it
+// to the X server.
+void DrawImageFrame(int frameMs, double nowMs, double cpuMs);
 // Detaches and removes the shared memory and frees the image.
 void StopImagePresenter();

@@ -1,6 +1,7 @@
 // picture.cpp -- the GL presenter: context, frames with the readout, sizes, release.
 #include "hack/picture.h"
 
+#include "model/animation.h"
 #include "render/fps_overlay.h"
 #include "render/frame.h"
 #include "render/gl.h"
@@ -42,17 +43,20 @@ void ResizePicture(int width, int height) {
     ResizeView(width, height);
 }
 
-void DrawPicture(double nowMs, double cpuMs) {
-    // A view too large to draw only advances the model: no readout either.
-    if (!g_picture.showFps || !ViewIsDrawn()) {
-        PresentFrame(g_picture.context.device);
+void DrawPicture(int frameMs, double nowMs, double cpuMs) {
+    AdvanceFrame(frameMs);
+    DrawFrame();
+    // Asked after the frame, which may size the view's buffers again: a view that cannot be drawn
+    // only advances the model, and nothing is shown, readout included.
+    if (!ViewIsDrawn()) {
         return;
     }
-    RenderFrame();
-    CountFpsFrame(&g_picture.fps, nowMs, cpuMs);
-    char readout[96];
-    FormatFpsReadout(g_picture.fps, readout, sizeof readout, "gl");
-    DrawFpsOverlay(readout, g_picture.width, g_picture.height);
+    if (g_picture.showFps) {
+        CountFpsFrame(&g_picture.fps, nowMs, cpuMs);
+        char readout[96];
+        FormatFpsReadout(g_picture.fps, readout, sizeof readout, "gl");
+        DrawFpsOverlay(readout, g_picture.width, g_picture.height);
+    }
     SwapGLBuffers(g_picture.context.device);
 }
 

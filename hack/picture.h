@@ -7,8 +7,8 @@
 bool StartPicture(void* view, int width, int height, bool showFps, double nowMs, double cpuMs);
 // A new view size: the band, the viewport and the frame's buffers follow, the animation goes on.
 void ResizePicture(int width, int height);
-// Advances the model, draws a frame (and the readout) and shows it.
-void DrawPicture(double nowMs, double cpuMs);
+// Advances the model to a reading of the counter, draws the frame (and the readout) and shows it.
+void DrawPicture(int frameMs, double nowMs, double cpuMs);
 void StopPicture(void* view);
 // The GL_RENDERER string of the picture's context.
 const char* PictureRenderer();

@@ -10,10 +10,9 @@
 // modulo 2^32 (a backwards step stays negative). Where that is their plain difference, dt is
 // time - prevTime, which can differ from it in the last bit: frames keep the values that recorded
 // states and stills were made with.
-void TickClock() {
+void TickClock(int milliseconds) {
     FrameClock& c = g_model.clock;
     c.prevTime = c.time;
-    const int milliseconds = g_model.readMilliseconds();
     c.time = milliseconds * 0.001;
     c.dt = c.time - c.prevTime;
     const int64_t plain = int64_t{milliseconds} - g_model.lastMilliseconds;
@@ -62,8 +61,8 @@ void StepOscillators() {
 }
 
 // The band's margins swing between 0 and 15 % of the height.
-void AdvanceFrame() {
-    TickClock();
+void AdvanceFrame(int milliseconds) {
+    TickClock(milliseconds);
     StepOscillators();
     g_model.scene.letterbox = (std::sin(2.0 * g_model.bank.phase[7]) * 0.5 + 0.5) * 0.15;
 }

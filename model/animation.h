@@ -1,9 +1,10 @@
 // animation.h -- the frame clock and the per-frame oscillator step.
 #pragma once
 
-// Reads the elapsed-time counter and updates the frame clock.
-void TickClock();
+// Updates the frame clock from a reading of the elapsed-time counter, in milliseconds.
+void TickClock(int milliseconds);
 // Advances every live oscillator by the clock's dt: chase toggles, target changes, rate, phase.
 void StepOscillators();
-// One frame's step of the model: TickClock, StepOscillators, then the letterbox from oscillator 7.
-void AdvanceFrame();
+// One frame's step of the model at a reading of the counter: TickClock, StepOscillators, then the
+// letterbox from oscillator 7. The one place the model moves: every front end calls it.
+void AdvanceFrame(int milliseconds);

@@ -3,12 +3,11 @@
 
 #include <cmath>
 
-ModelState g_model = {{}, {}, {}, 1u, ReadElapsedMilliseconds, 0};
+ModelState g_model = {{}, {}, {}, 1u, 0};
 
 void ResetModelState() {
     g_model = ModelState{};
     g_model.randomState = 1u;
-    g_model.readMilliseconds = ReadElapsedMilliseconds;
 }
 
 void SeedRandom(uint32_t seed) {

@@ -46,14 +46,10 @@ struct ModelState {
     OscillatorBank bank;
     FrameClock clock;
     uint32_t randomState;
-    int (*readMilliseconds)(); // the elapsed-time counter that TickClock reads
-    int lastMilliseconds;      // its previous reading: the step across a wrap comes from the two
+    int lastMilliseconds; // the counter's previous reading: the step across a wrap needs both
 };
 
 extern ModelState g_model;
-
-// The platform's elapsed-millisecond counter, the default clock source.
-int ReadElapsedMilliseconds();
 
 // Puts the model back into its state at program start (tests use it between cases).
 void ResetModelState();

@@ -1,9 +1,12 @@
-// elapsed.h -- each platform's clocks: the arithmetic of the millisecond counter behind
-// ReadElapsedMilliseconds, and a steady clock for pacing frames; each platform's file defines its
-// own.
+// elapsed.h -- each platform's clocks: the millisecond counter that the frame clock is fed from,
+// its arithmetic, and a steady clock for pacing frames; each platform's file defines its own.
 #pragma once
 
 #include <cstdint>
+
+// The elapsed-time counter: whole milliseconds since the program started, wrapping at 32 bits.
+// The front ends read it once a frame and hand the reading to the model (AdvanceFrame).
+int ReadElapsedMilliseconds();
 
 // Milliseconds of a steady clock with their fractional part, from an arbitrary start.
 double ReadSteadyMilliseconds();

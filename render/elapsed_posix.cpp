@@ -2,8 +2,6 @@
 // from the program's start.
 #include "render/elapsed.h"
 
-#include "model/scene.h"
-
 #include <ctime>
 
 // The monotonic clock's whole milliseconds, wrapped to 32 bits as the counter's readings are.

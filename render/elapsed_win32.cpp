@@ -2,7 +2,6 @@
 // start.
 #include <windows.h>
 
-#include "model/scene.h"
 #include "render/elapsed.h"
 
 static LONGLONG ReadCounter() {

@@ -6,6 +6,7 @@
 #include "model/field.h"
 #include "model/named_choice.h"
 #include "model/scene.h"
+#include "render/elapsed.h"
 #include "render/gl.h"
 #include "render/gl_context.h"
 #include "render/texture_frame.h"
@@ -164,8 +165,14 @@ void ClearFrame() {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 }
 
+int (*g_readFrameCounter)() = ReadElapsedMilliseconds;
+
 void RenderFrame() {
-    AdvanceFrame();
+    AdvanceFrame(g_readFrameCounter());
+    DrawFrame();
+}
+
+void DrawFrame() {
     const SceneParams& s = g_model.scene;
     if (!g_view.drawn) {
         return;

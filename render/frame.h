@@ -20,11 +20,16 @@ bool ViewIsDrawn();
 void SetBandViewport(double width, double height, double letterbox);
 void SetBandOrtho(double width, double height, double letterbox);
 void ClearFrame();
-// Advances the model (AdvanceFrame) and draws one frame into the back buffer.
+// Draws the model's current frame into the back buffer, without advancing it.
+void DrawFrame();
+// Reads the counter, advances the model to that reading (AdvanceFrame) and draws the frame.
 void RenderFrame();
 void DrawField();
 // RenderFrame, then shows it.
 void PresentFrame(void* device);
+// The counter that RenderFrame reads: ReadElapsedMilliseconds (render/elapsed.h) unless a test
+// puts its own in place.
+extern int (*g_readFrameCounter)();
 
 // 2^27 pixels: 16000 x 16000 is more, and a 32-bit process could not hold its colour buffers.
 constexpr long long kMaxViewPixels = 1LL << 27;

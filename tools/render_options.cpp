@@ -2,6 +2,7 @@
 // usage.
 #include "tools/render_options.h"
 
+#include "render/frame.h"
 #include "ripplefield_version.h"
 
 #include <climits>
@@ -14,7 +15,9 @@ const char kUsage[] =
     "                          [--png FILE] [--cells FILE] [--state FILE] [--webp FILE]\n"
     "                          [--renderer picture|gl]\n"
     "Renders one frame per tick value off screen and writes out the last frame, or all of them.\n"
-    "  --size WxH       view size in pixels, each 1 to 16384 (default 1024x768)\n"
+    "  --size WxH       view size in pixels, each 1 to 16384 (default 1024x768); at most\n"
+    "                   134217728 pixels (2^27) with --renderer gl. Memory: about 4 bytes a\n"
+    "                   pixel (1 GiB at 16384x16384), about 37 with --webp\n"
     "  --seed N         seed of the random source, 0 to 4294967295 (default 1)\n"
     "  --ticks T,...    millisecond counter of each frame, 32-bit signed (default 700)\n"
     "  --series T,S,N   N frames (1 to 100000) from counter T in steps of S (32-bit signed)\n"
@@ -178,8 +181,16 @@ bool ParseTarget(const char* option, const std::string& path, std::string* targe
     return true;
 }
 
-// What only the whole command line shows: outputs into one file, and what an animation needs.
+// What only the whole command line shows: outputs into one file, a view larger than GL's frames,
+// and what an animation needs.
 bool CheckCombination(const Options& options, std::string* error) {
+    const int64_t pixels = int64_t{options.width} * options.height;
+    if (options.renderer == kGLRenderer && pixels > kMaxViewPixels) {
+        *error = "bad --size " + std::to_string(options.width) + "x" +
+                 std::to_string(options.height) + " for --renderer gl: " + std::to_string(pixels) +
+                 " pixels, and GL draws at most 134217728 (2^27); the picture draws it";
+        return false;
+    }
     // Two outputs into one file would overwrite each other.
     for (int a = 0; a < kOutputKinds; ++a) {
         for (int b = a + 1; b < kOutputKinds; ++b) {

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <new>
 #include <string>
 #include <vector>
@@ -21,12 +22,6 @@ namespace {
 
 constexpr int kExitFailed = 1;
 constexpr int kExitBadInput = 2;
-
-int32_t g_tickValue; // what the millisecond counter reads during the current frame
-
-int ReadTickValue() {
-    return g_tickValue;
-}
 
 // Prints one line on stderr; control characters from the command line cannot break it in two.
 void ReportError(const std::string& message) {
@@ -44,7 +39,7 @@ struct Frames {
     Renderer renderer;
     int width;
     int height;
-    std::vector<uint32_t> pixels; // empty for a view too large to draw, which shows nothing
+    std::vector<uint32_t> pixels; // the picture's frame; GL keeps its own in its buffer
 };
 
 // GL counts rows upwards from the bottom; the writers take them from the top.
@@ -55,10 +50,6 @@ void ReadFrameRow(int y, unsigned char* rgb, void* context) {
         glReadPixels(0, frames->height - 1 - y, w, 1, GL_RGB, GL_UNSIGNED_BYTE, rgb);
         return;
     }
-    if (frames->pixels.empty()) {
-        std::memset(rgb, 0, 3 * static_cast<size_t>(w));
-        return;
-    }
     const uint32_t* row = &frames->pixels[static_cast<size_t>(y) * w];
     for (int x = 0; x < w; ++x) {
         std::memcpy(rgb + 3 * x, &row[x], 3); // R, G, B of the RGBA bytes
@@ -66,41 +57,36 @@ void ReadFrameRow(int y, unsigned char* rgb, void* context) {
 }
 
 // The scene as the saver starts it: GL's state and the scene, or the scene and the image.
+// False when the frame's memory cannot be had: GL's view not drawn (its size is within the limit,
+// the options saw to that), or the picture's image or buffers.
 bool StartFrames(Frames* frames, std::string* error) {
     const int w = frames->width;
     const int h = frames->height;
+    bool started = true;
     if (frames->renderer == kGLRenderer) {
         InitGLState(w, h);
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        return true;
+        started = ViewIsDrawn();
+    } else {
+        g_model.scene.viewWidth = w;
+        g_model.scene.viewHeight = h;
+        ResetScene();
+        frames->pixels.assign(static_cast<size_t>(w) * h, 0); // a failure is caught at the top
+        started = SizePicture(w, h);
     }
-    g_model.scene.viewWidth = w;
-    g_model.scene.viewHeight = h;
-    ResetScene();
-    // The same limit as GL's frames: a larger view is not drawn.
-    if (static_cast<long long>(w) * h > kMaxViewPixels) {
-        return true;
-    }
-    try {
-        frames->pixels.assign(static_cast<size_t>(w) * h, 0);
-    } catch (const std::bad_alloc&) {
+    if (!started) {
         *error = "out of memory for a " + std::to_string(w) + "x" + std::to_string(h) + " frame";
-        return false;
     }
-    if (!SizePicture(w, h)) {
-        *error = "out of memory for a " + std::to_string(w) + "x" + std::to_string(h) + " frame";
-        return false;
-    }
-    return true;
+    return started;
 }
 
-void DrawFrame(Frames* frames) {
+// One frame at a reading of the counter: the model steps as in the saver, then GL or the picture
+// draws it.
+void DrawFrameAt(Frames* frames, int32_t milliseconds) {
+    AdvanceFrame(milliseconds);
     if (frames->renderer == kGLRenderer) {
-        RenderFrame();
-        return;
-    }
-    AdvanceFrame();
-    if (!frames->pixels.empty()) {
+        DrawFrame();
+    } else {
         DrawPictureFrame(PictureImage{frames->pixels.data(), frames->width, frames->height,
                                       frames->width, kRgbaTexels});
     }
@@ -110,7 +96,6 @@ void DrawFrame(Frames* frames) {
 // outputs of the last one; false on a failed write.
 bool RenderOutputs(const Options& options, std::string* error) {
     SeedRandom(options.seed); // in place of the tick count at context creation
-    g_model.readMilliseconds = ReadTickValue;
     Frames frames{options.renderer, options.width, options.height, {}};
     if (!StartFrames(&frames, error)) {
         return false;
@@ -129,8 +114,7 @@ bool RenderOutputs(const Options& options, std::string* error) {
         }
     }
     for (size_t f = 0; f < options.ticks.size(); ++f) {
-        g_tickValue = options.ticks[f];
-        DrawFrame(&frames);
+        DrawFrameAt(&frames, options.ticks[f]);
         if (webp == nullptr) {
             continue;
         }
@@ -164,9 +148,7 @@ bool RenderOutputs(const Options& options, std::string* error) {
     return true;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+int RunTool(int argc, char** argv) {
     Options options;
     std::string error;
     const ParseResult parsed = ParseArguments(argc, argv, &options, &error);
@@ -213,4 +195,20 @@ int main(int argc, char** argv) {
         return kExitFailed;
     }
     return 0;
+}
+
+} // namespace
+
+// A failure that throws, running out of memory above all, ends the run as every other failure
+// does: status 1, one line, and the temporaries removed.
+int main(int argc, char** argv) {
+    try {
+        return RunTool(argc, argv);
+    } catch (const std::bad_alloc&) {
+        ReportError("out of memory");
+    } catch (const std::exception& e) {
+        ReportError(e.what());
+    }
+    RemoveTemporaries();
+    return kExitFailed;
 }

@@ -6,6 +6,7 @@
 #include "frame_check.h"
 
 #include "hack/picture.h"
+#include "model/animation.h"
 #include "model/scene.h"
 #include "render/frame.h"
 #include "render/gl.h"
@@ -25,11 +26,6 @@
 #include <unistd.h>
 
 namespace {
-
-int g_milliseconds = 0;
-int ReadTestMilliseconds() {
-    return g_milliseconds;
-}
 
 uint32_t TickCountNow() {
     timespec now;
@@ -108,7 +104,6 @@ class GlxTest : public ::testing::Test {
         display_ = XOpenDisplay(server_.display.c_str());
         ASSERT_NE(display_, nullptr);
         ResetModelState();
-        g_model.readMilliseconds = ReadTestMilliseconds;
     }
     void TearDown() override {
         if (display_ != nullptr) {
@@ -142,6 +137,7 @@ class GlxTest : public ::testing::Test {
 };
 
 bool g_failNextMakeCurrent = false; // the next binding of a context also fails an X request
+int g_swaps = 0;
 
 } // namespace
 
@@ -157,6 +153,13 @@ extern "C" Bool glXMakeCurrent(Display* display, GLXDrawable drawable, GLXContex
     return made;
 }
 
+extern "C" void glXSwapBuffers(Display* display, GLXDrawable drawable) {
+    static const auto real =
+        reinterpret_cast<decltype(&glXSwapBuffers)>(dlsym(RTLD_NEXT, "glXSwapBuffers"));
+    ++g_swaps;
+    real(display, drawable);
+}
+
 TEST_F(GlxTest, FramesAreTheHeadlessRenderersPixelForPixel) {
     const int w = 160;
     const int h = 120;
@@ -165,7 +168,6 @@ TEST_F(GlxTest, FramesAreTheHeadlessRenderersPixelForPixel) {
     for (const bool doubleBuffered : {true, false}) {
         SCOPED_TRACE(doubleBuffered ? "double-buffered visual" : "single-buffered visual");
         ResetModelState(); // the clock as the still tool starts it
-        g_model.readMilliseconds = ReadTestMilliseconds;
         const Window window = MakeGLWindow(w, h, doubleBuffered);
         ASSERT_NE(window, 0u) << "Xvfb offers no such visual";
         X11View view{display_, window, nullptr};
@@ -185,8 +187,8 @@ TEST_F(GlxTest, FramesAreTheHeadlessRenderersPixelForPixel) {
         SeedRandom(2027);
         InitGLState(w, h);
         for (const int tick : {700, 716, 733, 750}) {
-            g_milliseconds = tick;
-            RenderFrame();
+            AdvanceFrame(tick);
+            DrawFrame();
         }
         glFinish();
         glReadBuffer(doubleBuffered ? GL_BACK : GL_FRONT);
@@ -216,8 +218,7 @@ TEST_F(GlxTest, PictureTakesANewSizeWithoutStartingAgain) {
     X11View view{display_, window, nullptr};
     ASSERT_TRUE(StartPicture(&view, 120, 90, false, 0.0, 0.0)) << view.error;
     for (const int tick : {700, 716}) {
-        g_milliseconds = tick;
-        DrawPicture(tick, 0.0);
+        DrawPicture(tick, tick, 0.0);
     }
     const ModelState before = g_model;
     XResizeWindow(display_, window, 200, 150);
@@ -230,8 +231,8 @@ TEST_F(GlxTest, PictureTakesANewSizeWithoutStartingAgain) {
     EXPECT_EQ(g_model.randomState, before.randomState);
     EXPECT_EQ(g_model.clock.time, before.clock.time);
 
-    g_milliseconds = 733;
-    RenderFrame();
+    AdvanceFrame(733);
+    DrawFrame();
     glFinish();
     glReadBuffer(GL_BACK);
     EXPECT_NEAR(g_model.clock.dt, 0.017, 1e-12);
@@ -247,4 +248,22 @@ TEST_F(GlxTest, AContextThatFailsToBecomeCurrentIsReleased) {
     EXPECT_EQ(CreateGLContext(&view).render, nullptr);
     EXPECT_STREQ(view.error, "cannot make the OpenGL context current on the window");
     EXPECT_EQ(glXGetCurrentContext(), nullptr);
+}
+
+// A frame whose drawing finds that the view cannot be drawn (its buffers sized again for another
+// submission mode, past the pixel limit) is not shown, with the readout or without.
+TEST_F(GlxTest, AFrameThatWasNotDrawnIsNotShown) {
+    X11View view{display_, MakeGLWindow(64, 48, true), nullptr};
+    const SubmitMode saved = ActiveSubmitMode();
+    ASSERT_TRUE(StartPicture(&view, 64, 48, true, 0.0, 0.0)) << view.error;
+    const int swaps = g_swaps;
+    DrawPicture(700, 700.0, 0.0);
+    EXPECT_EQ(g_swaps, swaps + 1);
+    SetFrameLimits(FrameLimits{0, 1, false});
+    SelectSubmitMode(saved == SubmitMode::kBatched ? SubmitMode::kTexture : SubmitMode::kBatched);
+    DrawPicture(716, 716.0, 0.0);
+    EXPECT_EQ(g_swaps, swaps + 1) << "a frame not drawn was shown";
+    SetFrameLimits(FrameLimits{});
+    SelectSubmitMode(saved);
+    StopPicture(&view);
 }

@@ -125,15 +125,12 @@ TEST_F(HackProcessTest, FollowsAResize) {
 // presenter line when it has one, as rows from the top.
 std::vector<Rgb> FrozenPicture(int width, int height, uint32_t seed, int ms, const char* presenter,
                                int* readoutTop, int* readoutEnd) {
-    static int frozen = 0;
-    frozen = ms;
     ResetModelState();
-    g_model.readMilliseconds = [] { return frozen; };
     SeedRandom(seed);
     g_model.scene.viewWidth = width;
     g_model.scene.viewHeight = height;
     ResetScene();
-    AdvanceFrame();
+    AdvanceFrame(ms);
     std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
     const PictureImage image{pixels.data(), width, height, width, {16, 8, 0, 0}};
     EXPECT_TRUE(SizePicture(width, height));

@@ -6,19 +6,12 @@
 
 namespace {
 #include "reference_data.inc"
-
-void RunFrame(int milliseconds) {
-    g_fakeMilliseconds = milliseconds;
-    TickClock();
-    StepOscillators();
-}
 } // namespace
 
 using AnimationTest = ModelTest;
 
 TEST_F(AnimationTest, ClockTakesSecondsFromTheCounter) {
-    g_fakeMilliseconds = 700;
-    TickClock();
+    TickClock(700);
     EXPECT_TRUE(Close(g_model.clock.time, 0.7));
     EXPECT_EQ(g_model.clock.prevTime, 0.0);
     EXPECT_EQ(g_model.clock.dt, g_model.clock.time); // the first frame's dt is the first reading
@@ -44,11 +37,10 @@ TEST_F(AnimationTest, StepIsTheWrappedDifferenceOfTheReadings) {
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.from << " -> " << c.to);
         ResetModelState();
-        g_model.readMilliseconds = ReadFakeMilliseconds;
         ResetScene();
-        RunFrame(c.from);
+        AdvanceFrame(c.from);
         const double phase0 = g_model.bank.phase[0];
-        RunFrame(c.to);
+        AdvanceFrame(c.to);
         EXPECT_EQ(g_model.clock.prevTime, c.from * 0.001);
         EXPECT_EQ(g_model.clock.time, c.to * 0.001);
         if (c.wrappedDt == 0.0) {
@@ -101,7 +93,7 @@ TEST_F(AnimationTest, FramesMatchAnIndependentRun) {
     const int frames = sizeof kRunTicks / sizeof kRunTicks[0];
     for (int f = 0; f < frames; ++f) {
         const uint32_t before = g_model.randomState;
-        RunFrame(kRunTicks[f]);
+        AdvanceFrame(kRunTicks[f]);
         // Two draws per oscillator, two more per target change.
         EXPECT_EQ(DrawsBetween(before, g_model.randomState), kRunDraws[f]) << "frame " << f;
         EXPECT_TRUE(Close(g_model.clock.time, kRunClock[3 * f])) << f;
@@ -115,11 +107,12 @@ TEST_F(AnimationTest, FramesMatchAnIndependentRun) {
         EXPECT_TRUE(Close(g_model.bank.target[i], kRunTarget[i])) << i;
         EXPECT_EQ(g_model.bank.chase[i], kRunChase[i]) << i;
     }
+    EXPECT_TRUE(Close(g_model.scene.letterbox, kRunLetterbox)); // from oscillator 7
 }
 
 TEST_F(AnimationTest, ZeroDtMovesRatesButNoPhase) {
     ResetScene();
-    RunFrame(0); // dt 0
+    AdvanceFrame(0); // dt 0
     OscillatorBank before = g_model.bank;
     for (int i = 0; i < 45; ++i) {
         g_model.bank.chase[i] = i % 2; // some chasing, some coasting
@@ -128,7 +121,7 @@ TEST_F(AnimationTest, ZeroDtMovesRatesButNoPhase) {
         before.target[i] = -0.03;
     }
     const uint32_t state = g_model.randomState;
-    RunFrame(0);
+    AdvanceFrame(0);
     EXPECT_EQ(DrawsBetween(state, g_model.randomState), 90); // no toggle, no target change
     for (int i = 0; i < 45; ++i) {
         EXPECT_EQ(g_model.bank.chase[i], before.chase[i]) << i;
@@ -143,7 +136,7 @@ TEST_F(AnimationTest, ZeroDtMovesRatesButNoPhase) {
 TEST_F(AnimationTest, LongStallTogglesAndRetargetsEveryOscillator) {
     ResetScene();
     const uint32_t state = g_model.randomState;
-    RunFrame(10000); // dt = 10 s: 0.1 * dt = 1 beats every draw
+    AdvanceFrame(10000); // dt = 10 s: 0.1 * dt = 1 beats every draw
     EXPECT_EQ(DrawsBetween(state, g_model.randomState), 180);
     int positive = 0;
     for (int i = 0; i < 45; ++i) {
@@ -159,10 +152,10 @@ TEST_F(AnimationTest, LongStallTogglesAndRetargetsEveryOscillator) {
 
 TEST_F(AnimationTest, NegativeDtFailsEveryTestAndRunsPhasesBackwards) {
     ResetScene();
-    RunFrame(5000);
+    AdvanceFrame(5000);
     const OscillatorBank before = g_model.bank;
     const uint32_t state = g_model.randomState;
-    RunFrame(3000); // the counter went back 2 s
+    AdvanceFrame(3000); // the counter went back 2 s
     EXPECT_TRUE(Close(g_model.clock.dt, -2.0));
     EXPECT_EQ(DrawsBetween(state, g_model.randomState), 90);
     EXPECT_LT(g_model.bank.phase[0], before.phase[0]);
@@ -181,7 +174,7 @@ TEST_F(AnimationTest, CoastingRateDecaysGeometricallyAndKeepsItsSign) {
     g_model.bank.chase[5] = 0;
     g_model.bank.rate[5] = -0.04;
     for (int frame = 1; frame <= 3000; ++frame) {
-        RunFrame(0); // dt 0 keeps chase as it is
+        AdvanceFrame(0); // dt 0 keeps chase as it is
     }
     EXPECT_TRUE(Close(g_model.bank.rate[5], -0.04 * std::pow(0.999, 3000)));
     EXPECT_LT(g_model.bank.rate[5], 0.0);
@@ -199,10 +192,8 @@ TEST_F(AnimationTest, PhaseAdvanceDependsOnTheIndexGroup) {
         bank.target[i] = 0.025;
     }
     SeedRandom(1); // the first 90 draws are far above 0.1 * dt
-    g_fakeMilliseconds = 1000;
-    TickClock();
-    g_fakeMilliseconds = 1002; // dt 2 ms
-    TickClock();
+    TickClock(1000);
+    TickClock(1002); // dt 2 ms
     StepOscillators();
     const double dt = 0.002;
     EXPECT_TRUE(Close(bank.phase[0], 1.0 + 0.001 * dt)); // ignores its rate and gain

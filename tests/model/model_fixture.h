@@ -1,5 +1,5 @@
-// model_fixture.h -- a fresh model state for every test, a clock that reads what the test says,
-// and the comparison that holds on every build (x87 and SSE arithmetic differ in the last bits).
+// model_fixture.h -- a fresh model state for every test, and the comparison that holds on every
+// build (x87 and SSE arithmetic differ in the last bits).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,18 +9,9 @@
 
 #include "model/scene.h"
 
-inline int g_fakeMilliseconds = 0;
-inline int ReadFakeMilliseconds() {
-    return g_fakeMilliseconds;
-}
-
 class ModelTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        ResetModelState();
-        g_model.readMilliseconds = ReadFakeMilliseconds;
-        g_fakeMilliseconds = 0;
-    }
+    void SetUp() override { ResetModelState(); }
 };
 
 // Same value to 1e-12 relative (absolute near zero).

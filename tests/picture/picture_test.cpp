@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "model/animation.h"
 #include "model/band.h"
 #include "model/scene.h"
 #include "picture/picture.h"
@@ -15,11 +16,6 @@
 #include "frame_check.h"
 
 namespace {
-
-int g_milliseconds = 0;
-int ReadTestMilliseconds() {
-    return g_milliseconds;
-}
 
 // Letterboxes of n frames whose viewport is a row lower than the projection's rows (a quarter of
 // a row short of the next whole row at each margin), between spread ones, in a shuffled order so
@@ -82,7 +78,6 @@ TEST(PictureTest, EveryPixelAsGLDrawsItWithQuadsAndTexture) {
         const GLContext context = CreateGLContext(&view);
         ASSERT_NE(context.render, nullptr) << "no headless OpenGL context";
         ResetModelState();
-        g_model.readMilliseconds = ReadTestMilliseconds;
         SeedRandom(90210);
         InitGLState(v.width, v.height);
         const int stride = v.width + v.stride;
@@ -97,9 +92,9 @@ TEST(PictureTest, EveryPixelAsGLDrawsItWithQuadsAndTexture) {
         for (const double frame : frames) {
             SCOPED_TRACE(frame);
             if (frame < 0.0) {
-                g_milliseconds = static_cast<int>(-frame);
+                AdvanceFrame(static_cast<int>(-frame));
                 SelectSubmitMode(SubmitMode::kTexture);
-                RenderFrame();
+                DrawFrame();
             } else {
                 DrawFieldInBand(SubmitMode::kTexture, frame);
             }

@@ -9,6 +9,13 @@
 #include "render/frame.h"
 #include "render/gl.h"
 
+static int g_counterReading = 0;
+
+void SetFrameCounter(int milliseconds) {
+    g_counterReading = milliseconds;
+    g_readFrameCounter = [] { return g_counterReading; };
+}
+
 static void CollectRow(const FieldRow& row, void* context) {
     auto* cells = static_cast<std::vector<FrameCell>*>(context);
     for (int i = 0; i < row.columns; ++i) {

@@ -13,6 +13,9 @@ struct FrameCell {
     float rgb[3];
 };
 
+// From now on the counter that RenderFrame reads shows this value.
+void SetFrameCounter(int milliseconds);
+
 // The cells of the frame just drawn: the model does not change while a frame is drawn.
 std::vector<FrameCell> CellsOfLastFrame();
 // RGBA rows of the current read buffer, bottom row first.

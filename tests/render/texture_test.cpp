@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "model/animation.h"
 #include "model/scene.h"
 #include "render/frame.h"
 #include "render/gl.h"
@@ -14,11 +15,6 @@
 #include "frame_check.h"
 
 namespace {
-
-int g_milliseconds = 0;
-int ReadTestMilliseconds() {
-    return g_milliseconds;
-}
 
 class TextureTest : public ::testing::Test {
   protected:
@@ -29,7 +25,6 @@ class TextureTest : public ::testing::Test {
         context_ = CreateGLContext(&view_);
         ASSERT_NE(context_.render, nullptr) << "no headless OpenGL context";
         ResetModelState();
-        g_model.readMilliseconds = ReadTestMilliseconds;
         SeedRandom(31337);
         SetFrameLimits(limits);
         SelectSubmitMode(SubmitMode::kTexture);
@@ -84,8 +79,8 @@ TEST_F(TextureTest, ARefusedTextureSwitchesTheRunToBatchedWithOneLine) {
     EXPECT_EQ(ActiveSubmitMode(), SubmitMode::kBatched);
     EXPECT_NE(said.find("using batched"), std::string::npos) << said;
     EXPECT_EQ(said.find('\n'), said.size() - 1) << said;
-    g_milliseconds = 700;
-    RenderFrame();
+    AdvanceFrame(700);
+    DrawFrame();
     const std::vector<unsigned char> fallen = ReadFramePixels(320, 200);
     SelectSubmitMode(SubmitMode::kImmediate);
     DrawField();
@@ -113,7 +108,7 @@ TEST_F(TextureTest, ResizedViewsKeepTheSceneAndAreDrawnUpToThePixelLimit) {
             EXPECT_EQ(ResizeView(320, 200), c.drawn);
             EXPECT_EQ(g_model.bank.target[5], target);
             for (const int ms : {700, 716, 733}) {
-                g_milliseconds = ms;
+                SetFrameCounter(ms);
                 PresentFrame(context_.device);
             }
             EXPECT_NEAR(g_model.clock.dt, 0.017, 1e-12);

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "model/animation.h"
 #include "model/scene.h"
 #include "render/frame.h"
 #include "render/gl.h"
@@ -12,11 +13,6 @@
 #include "frame_check.h"
 
 namespace {
-
-int g_milliseconds = 0;
-int ReadTestMilliseconds() {
-    return g_milliseconds;
-}
 
 // A small top-level window, shown without taking activation from anything.
 HWND OpenWindow(int width, int height) {
@@ -41,7 +37,6 @@ HWND OpenWindow(int width, int height) {
 
 TEST(WglContext, DrawsPresentsAndReleases) {
     ResetModelState();
-    g_model.readMilliseconds = ReadTestMilliseconds;
     const int w = 160;
     const int h = 120;
     HWND hwnd = OpenWindow(w, h);
@@ -67,12 +62,12 @@ TEST(WglContext, DrawsPresentsAndReleases) {
 
     InitGLState(w, h);
     for (int frame = 0; frame < 4; ++frame) {
-        g_milliseconds = 700 + 16 * frame;
+        SetFrameCounter(700 + 16 * frame);
         PresentFrame(context.device);
     }
     EXPECT_NEAR(g_model.clock.time, 0.748, 1e-12);
-    g_milliseconds = 800;
-    RenderFrame(); // into the back buffer, read before it is shown
+    AdvanceFrame(800);
+    DrawFrame(); // into the back buffer, read before it is shown
     glReadBuffer(GL_BACK);
     EXPECT_TRUE(FrameMatchesCells(ReadFramePixels(w, h), w, h));
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));

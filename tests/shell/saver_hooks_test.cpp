@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "model/scene.h"
+#include "render/frame.h"
 #include "render/frame_pacer.h"
 #include "render/gl.h"
 #include "render/gl_context.h"
@@ -75,7 +76,7 @@ class SaverHooks : public ::testing::Test {
     void SetUp() override {
         ResetHostState();
         ResetModelState();
-        g_model.readMilliseconds = CountingMilliseconds;
+        g_readFrameCounter = CountingMilliseconds;
         g_readings = 0;
         g_saverPacing.readMilliseconds = ReadSteadyMilliseconds;
         g_host.instance = GetModuleHandleA(nullptr);
@@ -85,6 +86,7 @@ class SaverHooks : public ::testing::Test {
         g_saverHookProbe = nullptr;
         DrainQueue();
         g_saverPacing.readMilliseconds = ReadSteadyMilliseconds;
+        g_readFrameCounter = ReadElapsedMilliseconds;
     }
 };
 
@@ -204,10 +206,10 @@ TEST_F(SaverHooks, SwapsWaitForOneRefreshWhereTheDriverOffersIt) {
 TEST_F(SaverHooks, AFrameThatThrowsIsSkipped) {
     HWND hwnd = OpenSaverWindow();
     g_saverPacing.readMilliseconds = ReadPacerClock; // each message below comes when a frame is due
-    g_model.readMilliseconds = ThrowingMilliseconds;
+    g_readFrameCounter = ThrowingMilliseconds;
     g_pacerClock += 1000.0;
     EXPECT_EQ(SendMessageA(hwnd, WM_TIMER, 1, 0), 0);
-    g_model.readMilliseconds = CountingMilliseconds;
+    g_readFrameCounter = CountingMilliseconds;
     g_pacerClock += 1000.0;
     SendMessageA(hwnd, WM_TIMER, 1, 0);
     EXPECT_EQ(g_readings, 1);
