@@ -155,13 +155,8 @@ TEST_F(RealDaemon, ActivationStartsItInTheDaemonsWindowAndDeactivationEndsIt) {
     ASSERT_TRUE(XGetWindowAttributes(display_, window, &attributes));
     EXPECT_TRUE(WaitUntil(
         [&] {
-            const Snapshot s =
-                TakeSnapshot(display_, window, 0, attributes.height / 2, attributes.width, 1);
-            int field = 0;
-            for (const Rgb& p : s.pixels) {
-                field += IsFieldColour(p) ? 1 : 0;
-            }
-            return field > attributes.width * 9 / 10;
+            return RowShowsField(
+                TakeSnapshot(display_, window, 0, attributes.height / 2, attributes.width, 1), 0);
         },
         kPatientMs))
         << "nothing drawn in the daemon's window " << WindowIdText(window);

@@ -31,6 +31,14 @@ bool IsFieldColour(const Rgb& p) {
     return p.r >= 100 && p.r > p.g && p.r > p.b; // red is at least 0.4 of full
 }
 
+bool RowShowsField(const Snapshot& snapshot, int y) {
+    int field = 0;
+    for (int x = 0; x < snapshot.width; ++x) {
+        field += IsFieldColour(snapshot.At(x, y)) ? 1 : 0;
+    }
+    return field > snapshot.width * 9 / 10;
+}
+
 Window MakeWindow(Display* display, int x, int y, int width, int height, unsigned long pixel) {
     const Window window =
         XCreateSimpleWindow(display, DefaultRootWindow(display), x, y, width, height, 0, 0, pixel);

@@ -27,6 +27,8 @@ struct Snapshot {
 Snapshot TakeSnapshot(Display* display, Window window, int x, int y, int width, int height);
 // The picture's colours: the ramp runs from dark red to pale pink-white, red always the largest.
 bool IsFieldColour(const Rgb& p);
+// Whether nine in ten pixels of a row of the snapshot show field colours.
+bool RowShowsField(const Snapshot& snapshot, int y);
 // A plain window of the default visual, filled with one colour, mapped at (x, y) on the root.
 Window MakeWindow(Display* display, int x, int y, int width, int height, unsigned long pixel);
 std::string WindowIdText(Window window);
