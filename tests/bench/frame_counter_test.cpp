@@ -2,11 +2,9 @@
 // of redraws made by the test itself, and its refusals.
 #include <gtest/gtest.h>
 
-#include <X11/Xlib.h>
+#include "programs_posix.h"
 
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <X11/Xlib.h>
 
 #include <chrono>
 #include <cstdio>
@@ -16,62 +14,40 @@
 namespace {
 
 double ReadSeconds() {
-    using namespace std::chrono;
-    return duration<double>(steady_clock::now().time_since_epoch()).count();
+    return SteadyMs() / 1000.0;
 }
 
 class FrameCounter : public ::testing::Test {
   protected:
-    // An Xvfb of the test's own, so that no DISPLAY is needed; it writes its display number.
+    // An Xvfb of the test's own, so that no DISPLAY is needed.
     void SetUp() override {
-        int fds[2];
-        ASSERT_EQ(pipe(fds), 0);
-        server_ = fork();
-        ASSERT_GE(server_, 0);
-        if (server_ == 0) {
-            close(fds[0]);
-            execlp("Xvfb", "Xvfb", "-displayfd", std::to_string(fds[1]).c_str(), "-screen", "0",
-                   "640x480x24", "-nolisten", "tcp", static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(fds[1]);
-        FILE* told = fdopen(fds[0], "r");
-        int number = -1;
-        ASSERT_EQ(std::fscanf(told, "%d", &number), 1) << "Xvfb did not start";
-        std::fclose(told);
-        name_ = ":" + std::to_string(number);
-        display_ = XOpenDisplay(name_.c_str());
+        ASSERT_TRUE(StartXvfb({"640x480x24"}, &server_));
+        display_ = XOpenDisplay(server_.display.c_str());
         ASSERT_NE(display_, nullptr);
     }
     void TearDown() override {
         if (display_ != nullptr) {
             XCloseDisplay(display_);
         }
-        if (server_ > 0) {
-            kill(server_, SIGTERM);
-            waitpid(server_, nullptr, 0);
-        }
+        StopXvfb(&server_);
     }
 
-    // Starts the counter, with its stderr in the same pipe as its stdout.
-    FILE* Start(const std::string& arguments, bool withDisplay = true) {
-        return popen(("DISPLAY=" + (withDisplay ? name_ : "") +
-                      " '" RIPPLEFIELD_FRAME_COUNTER "' " + arguments + " 2>&1")
-                         .c_str(),
-                     "r");
+    RunningProgram Start(const std::string& arguments, bool withDisplay = true) {
+        std::vector<std::string> argv = Words(arguments);
+        argv.insert(argv.begin(), RIPPLEFIELD_FRAME_COUNTER);
+        ProgramOptions options;
+        options.set = {"DISPLAY=" + (withDisplay ? server_.display : "")};
+        options.captureStdout = true;
+        return StartProgram(argv, options);
     }
-    // Waits for the counter: its exit status and its output.
-    static int Finish(FILE* run, std::string* output) {
-        char buffer[256];
-        for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, run)) > 0;) {
-            output->append(buffer, n);
-        }
-        const int status = pclose(run);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    // Waits for the counter: its exit status and its output, stderr after stdout.
+    static int Finish(RunningProgram run, std::string* output) {
+        const ProgramRun ran = FinishProgram(&run);
+        *output = ran.out + ran.err;
+        return ran.exitCode;
     }
 
-    pid_t server_ = -1;
-    std::string name_;
+    PrivateXServer server_;
     Display* display_ = nullptr;
 };
 
@@ -102,8 +78,8 @@ TEST_F(FrameCounter, CountsKnownRedrawsOfTheWindowMeasured) {
         for (const double lead : {0.5, 2.0, 6.0}) {
             const double seconds = 3.0 * lead + 1.0;
             const double started = ReadSeconds();
-            FILE* run = Start(where + "--seconds " + std::to_string(seconds));
-            ASSERT_NE(run, nullptr);
+            const RunningProgram run = Start(where + "--seconds " + std::to_string(seconds));
+            ASSERT_GT(run.pid, 0);
             std::this_thread::sleep_for(std::chrono::duration<double>(lead));
             const double first = ReadSeconds();
             for (int k = 0; k < redraws; ++k) {

@@ -5,12 +5,12 @@
 
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 
 #include <pwd.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -20,11 +20,7 @@ const char kUser[] = "ripplefield-test";
 // Runs a command to its end, in an environment of its own when one is given; its exit code, or -1
 // when it did not end in time.
 int RunToEnd(const std::vector<std::string>& argv, const std::vector<std::string>& set = {}) {
-    RunningProgram program = StartProgram(argv, set, {}, set.empty());
-    int status = 0;
-    const bool ended = WaitForExit(&program, kPatientMs, &status);
-    KillProgram(&program);
-    return ended && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return RunProgram(argv, {set, {}, set.empty()}).exitCode;
 }
 
 // Running and not a zombie (whose parent may be gone, and nobody left to reap it).
@@ -47,8 +43,8 @@ class RealDaemon : public ::testing::Test {
     void TearDown() override {
         if (daemon_.pid > 0) {
             kill(daemon_.pid, SIGTERM);
-            int status = 0;
-            WaitForExit(&daemon_, kPatientMs, &status);
+            int code = 0;
+            WaitForExit(&daemon_, kPatientMs, &code);
         }
         KillProgram(&daemon_);
         std::ifstream log(home_ + "/daemon.log");
@@ -127,7 +123,7 @@ TEST_F(RealDaemon, ActivationStartsItInTheDaemonsWindowAndDeactivationEndsIt) {
     if (RunAsUser({"/bin/sh", "-c", "test -r \"$0\" && test -x \"$0\"", hack_}) != 0) {
         std::cout << kUser << " cannot reach " << hack_ << ": running a copy in its home\n";
         hack_ = home_ + "/ripplefield";
-        ASSERT_EQ(RunToEnd({"/bin/cp", RIPPLEFIELD_HACK, hack_}), 0);
+        ASSERT_TRUE(std::filesystem::copy_file(RIPPLEFIELD_HACK, hack_));
         ASSERT_EQ(chmod(hack_.c_str(), 0755), 0);
     }
     std::ofstream(home_ + "/.xscreensaver")
@@ -139,7 +135,9 @@ TEST_F(RealDaemon, ActivationStartsItInTheDaemonsWindowAndDeactivationEndsIt) {
 
     std::vector<std::string> daemon = asUser_;
     daemon.insert(daemon.end(), {"/usr/bin/xscreensaver", "-no-splash", "-verbose"});
-    daemon_ = StartProgram(daemon, environment_, {}, false, home_ + "/daemon.log");
+    ProgramOptions logged(environment_, {}, false);
+    logged.stderrFile = home_ + "/daemon.log";
+    daemon_ = StartProgram(daemon, logged);
     const auto send = [&](const char* what) {
         return RunAsUser({"/usr/bin/xscreensaver-command", what});
     };
@@ -157,13 +155,8 @@ TEST_F(RealDaemon, ActivationStartsItInTheDaemonsWindowAndDeactivationEndsIt) {
     ASSERT_TRUE(XGetWindowAttributes(display_, window, &attributes));
     EXPECT_TRUE(WaitUntil(
         [&] {
-            const Snapshot s =
-                TakeSnapshot(display_, window, 0, attributes.height / 2, attributes.width, 1);
-            int field = 0;
-            for (const Rgb& p : s.pixels) {
-                field += IsFieldColour(p) ? 1 : 0;
-            }
-            return field > attributes.width * 9 / 10;
+            return RowShowsField(
+                TakeSnapshot(display_, window, 0, attributes.height / 2, attributes.width, 1), 0);
         },
         kPatientMs))
         << "nothing drawn in the daemon's window " << WindowIdText(window);

@@ -4,6 +4,8 @@
 #include "x_support.h"
 
 #include "frame_check.h"
+#include "png_file.h"
+#include "renderer_test.h"
 
 #include "hack/picture.h"
 #include "model/animation.h"
@@ -14,15 +16,12 @@
 #include "render/gl_context_glx.h"
 
 #include <GL/glx.h>
-#include <png.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 
 #include <dlfcn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -34,42 +33,23 @@ uint32_t TickCountNow() {
                                  static_cast<uint64_t>(now.tv_nsec) / 1000000u);
 }
 
-// An 8-bit RGB PNG as rows from the top; empty when it cannot be read.
-std::vector<Rgb> ReadPng(const std::string& path, int width, int height) {
-    png_image image = {};
-    image.version = PNG_IMAGE_VERSION;
-    std::vector<Rgb> pixels;
-    if (!png_image_begin_read_from_file(&image, path.c_str())) {
-        return pixels;
-    }
-    image.format = PNG_FORMAT_RGB;
-    if (static_cast<int>(image.width) != width || static_cast<int>(image.height) != height) {
-        png_image_free(&image);
-        return pixels;
-    }
-    pixels.resize(static_cast<size_t>(width) * height);
-    if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) {
-        pixels.clear();
-    }
-    return pixels;
-}
-
 // The headless renderer's last frame for a seed and clock readings, drawn by its still tool.
 std::vector<Rgb> HeadlessFrame(int width, int height, unsigned seed, const std::string& ticks) {
     char path[] = "/tmp/ripplefield-glx-test-XXXXXX";
     const int fd = mkstemp(path);
     close(fd);
-    RunningProgram tool = StartProgram(
+    const ProgramRun tool = RunProgram(
         {RIPPLEFIELD_RENDER_TOOL, "--size", std::to_string(width) + "x" + std::to_string(height),
-         "--seed", std::to_string(seed), "--ticks", ticks, "--png", path},
-        {}, {});
-    int status = 0;
-    std::vector<Rgb> pixels;
-    if (WaitForExit(&tool, kPatientMs, &status) && WIFEXITED(status) && WEXITSTATUS(status) == 0) {
-        pixels = ReadPng(path, width, height);
-    }
-    KillProgram(&tool);
+         "--seed", std::to_string(seed), "--ticks", ticks, "--png", path});
+    int w = 0;
+    int h = 0;
+    const std::vector<unsigned char> rgb =
+        tool.exitCode == 0 ? ReadPngRgb(path, &w, &h) : std::vector<unsigned char>();
     unlink(path);
+    std::vector<Rgb> pixels;
+    for (size_t i = 0; w == width && h == height && i < rgb.size(); i += 3) {
+        pixels.push_back(Rgb{rgb[i], rgb[i + 1], rgb[i + 2]});
+    }
     return pixels;
 }
 
@@ -97,15 +77,17 @@ std::vector<Rgb> HeadlessFrame(int width, int height, unsigned seed, const std::
     return ::testing::AssertionSuccess();
 }
 
-class GlxTest : public ::testing::Test {
+class GlxTest : public RendererTest {
   protected:
     void SetUp() override {
+        RendererTest::SetUp();
         ASSERT_TRUE(StartXvfb({"320x240x24"}, &server_));
         display_ = XOpenDisplay(server_.display.c_str());
         ASSERT_NE(display_, nullptr);
         ResetModelState();
     }
     void TearDown() override {
+        RendererTest::TearDown();
         if (display_ != nullptr) {
             XCloseDisplay(display_);
         }
@@ -254,16 +236,14 @@ TEST_F(GlxTest, AContextThatFailsToBecomeCurrentIsReleased) {
 // submission mode, past the pixel limit) is not shown, with the readout or without.
 TEST_F(GlxTest, AFrameThatWasNotDrawnIsNotShown) {
     X11View view{display_, MakeGLWindow(64, 48, true), nullptr};
-    const SubmitMode saved = ActiveSubmitMode();
     ASSERT_TRUE(StartPicture(&view, 64, 48, true, 0.0, 0.0)) << view.error;
     const int swaps = g_swaps;
     DrawPicture(700, 700.0, 0.0);
     EXPECT_EQ(g_swaps, swaps + 1);
     SetFrameLimits(FrameLimits{0, 1, false});
-    SelectSubmitMode(saved == SubmitMode::kBatched ? SubmitMode::kTexture : SubmitMode::kBatched);
+    SelectSubmitMode(savedMode_ == SubmitMode::kBatched ? SubmitMode::kTexture
+                                                        : SubmitMode::kBatched);
     DrawPicture(716, 716.0, 0.0);
     EXPECT_EQ(g_swaps, swaps + 1) << "a frame not drawn was shown";
-    SetFrameLimits(FrameLimits{});
-    SelectSubmitMode(saved);
     StopPicture(&view);
 }

@@ -2,8 +2,7 @@
 // draws, how it follows a resize, how it ends, and what bad input gets.
 #include "x_support.h"
 
-#include "model/animation.h"
-#include "model/scene.h"
+#include "cells.h"
 #include "picture/font.h"
 #include "picture/picture.h"
 
@@ -14,7 +13,7 @@
 #include <fstream>
 #include <sstream>
 
-#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -40,7 +39,7 @@ class HackProcessTest : public ::testing::Test {
         std::vector<std::string> argv = {RIPPLEFIELD_HACK};
         argv.insert(argv.end(), args.begin(), args.end());
         set.push_back("DISPLAY=" + server_.display);
-        hack_ = StartProgram(argv, set, unset);
+        hack_ = StartProgram(argv, {set, unset});
         ASSERT_GT(hack_.pid, 0);
     }
     Snapshot Shot(Window window, int width, int height) {
@@ -50,32 +49,25 @@ class HackProcessTest : public ::testing::Test {
     // middle row, which the band always covers.
     bool ShowsPicture(Window window, int width, int height) {
         const Snapshot s = Shot(window, width, height);
-        if (s.width == 0) {
-            return false;
-        }
-        int field = 0;
-        for (int x = 0; x < width; ++x) {
-            field += IsFieldColour(s.At(x, height / 2)) ? 1 : 0;
-        }
         for (const Rgb& p : s.pixels) {
             if (p.r == 0 && p.g == 255 && p.b == 0) {
                 return false;
             }
         }
-        return field > width * 9 / 10;
+        return RowShowsField(s, height / 2); // false for a snapshot not taken
     }
     bool WaitForPicture(Window window, int width, int height) {
         return WaitUntil([&] { return ShowsPicture(window, width, height); }, kPatientMs);
     }
     // Ends the run, which must end by itself, and gives its exit code.
     int ExitCode(int timeoutMs = kPatientMs) {
-        int status = 0;
-        if (!WaitForExit(&hack_, timeoutMs, &status)) {
+        int code = 0;
+        if (!WaitForExit(&hack_, timeoutMs, &code)) {
             ADD_FAILURE() << "still running after " << timeoutMs << " ms";
             KillProgram(&hack_);
             return -1;
         }
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        return code;
     }
     Window Root() { return DefaultRootWindow(display_); }
 
@@ -125,12 +117,7 @@ TEST_F(HackProcessTest, FollowsAResize) {
 // presenter line when it has one, as rows from the top.
 std::vector<Rgb> FrozenPicture(int width, int height, uint32_t seed, int ms, const char* presenter,
                                int* readoutTop, int* readoutEnd) {
-    ResetModelState();
-    SeedRandom(seed);
-    g_model.scene.viewWidth = width;
-    g_model.scene.viewHeight = height;
-    ResetScene();
-    AdvanceFrame(ms);
+    RunModelTo(width, height, seed, {ms});
     std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
     const PictureImage image{pixels.data(), width, height, width, {16, 8, 0, 0}};
     EXPECT_TRUE(SizePicture(width, height));
@@ -480,7 +467,7 @@ TEST_F(HackProcessTest, BadInputGetsOneLineAndExitOne) {
             set.push_back("DISPLAY=" + server_.display);
         }
         const std::vector<std::string> unset = {"XSCREENSAVER_WINDOW", "DISPLAY"};
-        hack_ = StartProgram(argv, set, unset);
+        hack_ = StartProgram(argv, {set, unset});
         ASSERT_GT(hack_.pid, 0);
         EXPECT_EQ(ExitCode(), 1);
         const std::string errors = ReadStderr(&hack_);

@@ -3,11 +3,13 @@
 // the licence and the changelog.
 #include <gtest/gtest.h>
 
+#include "programs_posix.h"
+
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 
-#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <set>
 #include <string>
 #include <utility>
@@ -61,20 +63,6 @@ std::string Trimmed(const std::string& text) {
     const size_t first = text.find_first_not_of(" \n\t");
     const size_t last = text.find_last_not_of(" \n\t");
     return first == std::string::npos ? "" : text.substr(first, last - first + 1);
-}
-
-// Standard output of a shell command, and whether it succeeded.
-bool Capture(const std::string& command, std::string* output) {
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        return false;
-    }
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-        output->append(buffer, n);
-    }
-    return pclose(pipe) == 0;
 }
 
 std::set<std::string>* g_found = nullptr;
@@ -180,35 +168,30 @@ TEST(SettingsDescription, HasTheShapeOfTheInstalledOnes) {
 TEST(Installing, PlacesTheFilesAndNothingElse) {
     char scratchTemplate[] = "/tmp/ripplefield-install-XXXXXX";
     const std::string scratch = mkdtemp(scratchTemplate);
-    const std::string quoted = "'" + scratch + "'";
 
-    std::string output;
-    ASSERT_TRUE(Capture("DESTDIR=" + quoted +
-                            "/root '" CMAKE_COMMAND "' --install '" BUILD_DIR
-                            "' --prefix /usr 2>&1",
-                        &output))
-        << output;
+    ProgramRun run = RunProgram({CMAKE_COMMAND, "--install", BUILD_DIR, "--prefix", "/usr"},
+                                {{"DESTDIR=" + scratch + "/root"}});
+    ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
     EXPECT_EQ(FilesBelow(scratch + "/root"), kInstalledFiles);
     struct stat info = {};
     ASSERT_EQ(stat((scratch + "/root/usr/libexec/xscreensaver/ripplefield").c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0755, 0755u);
 
-    output.clear();
-    ASSERT_TRUE(Capture("'" CPACK_COMMAND "' --config '" BUILD_DIR
-                        "/CPackConfig.cmake' -G DEB -B " +
-                            quoted + "/deb 2>&1",
-                        &output))
-        << output;
+    run = RunProgram({CPACK_COMMAND, "--config", BUILD_DIR "/CPackConfig.cmake", "-G", "DEB", "-B",
+                      scratch + "/deb"});
+    ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
     const std::string deb = scratch + "/deb/ripplefield_" RIPPLEFIELD_VERSION "_amd64.deb";
-    ASSERT_TRUE(Capture("dpkg-deb -x '" + deb + "' " + quoted + "/unpacked", &output)) << output;
+    run = RunProgram({"dpkg-deb", "-x", deb, scratch + "/unpacked"});
+    ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
     EXPECT_EQ(FilesBelow(scratch + "/unpacked"), kInstalledFiles);
-    std::string fields;
-    ASSERT_TRUE(Capture("dpkg-deb -f '" + deb + "' Package Depends Recommends", &fields));
+    run = RunProgram({"dpkg-deb", "-f", deb, "Package", "Depends", "Recommends"});
+    ASSERT_EQ(run.exitCode, 0);
+    const std::string& fields = run.out;
     EXPECT_NE(fields.find("Package: ripplefield\n"), std::string::npos) << fields;
     EXPECT_NE(fields.find("Recommends: xscreensaver\n"), std::string::npos) << fields;
     for (const char* library : {"libx11-6", "libxrandr2", "libglx0", "libc6"}) {
         EXPECT_NE(fields.find(library), std::string::npos) << library << " in " << fields;
     }
     EXPECT_EQ(fields.find("glut"), std::string::npos) << fields;
-    Capture("rm -rf " + quoted, &output);
+    std::filesystem::remove_all(scratch);
 }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "cells.h"
 #include "model/field.h"
 #include "model/field_kernel.h"
 
@@ -45,26 +46,9 @@ std::vector<double> SineArguments() {
     return x;
 }
 
-struct Cell {
-    int x, y, x2, y2;
-    float rgb[3];
-};
-
-void CollectRow(const FieldRow& row, void* context) {
-    auto* cells = static_cast<std::vector<Cell>*>(context);
-    for (int i = 0; i < row.columns; ++i) {
-        const float* c = row.rgb + 3 * i;
-        cells->push_back(Cell{row.edges[i], row.y, row.edges[i + 1], row.y2, {c[0], c[1], c[2]}});
-    }
-}
-
-std::vector<Cell> WalkWith(FieldPath path, const FieldTexels* texels = nullptr) {
+std::vector<FieldCell> WalkWith(FieldPath path, const FieldTexels* texels = nullptr) {
     EXPECT_EQ(SelectFieldPath(path), path);
-    FieldFrame frame;
-    PrepareFieldFrame(&frame);
-    std::vector<Cell> cells;
-    WalkField(frame, CollectRow, &cells, texels);
-    return cells;
+    return CollectCells(texels);
 }
 
 // The byte GL makes of a float colour, from the reference model's thresholds.
@@ -149,13 +133,13 @@ TEST_F(FieldKernelTest, EveryPathDrawsThePlainPicture) {
                 g_model.scene.viewWidth = view.width;
                 g_model.scene.viewHeight = view.height;
                 g_model.scene.letterbox = view.letterbox;
-                const std::vector<Cell> plain = WalkWith(FieldPath::kPlain);
-                const std::vector<Cell> vector = WalkWith(kernel.path);
+                const std::vector<FieldCell> plain = WalkWith(FieldPath::kPlain);
+                const std::vector<FieldCell> vector = WalkWith(kernel.path);
                 ASSERT_FALSE(plain.empty());
                 ASSERT_EQ(vector.size(), plain.size()) << view.width << "x" << view.height;
                 for (size_t i = 0; i < plain.size(); ++i) {
-                    const Cell& p = plain[i];
-                    const Cell& v = vector[i];
+                    const FieldCell& p = plain[i];
+                    const FieldCell& v = vector[i];
                     ASSERT_TRUE(v.x == p.x && v.y == p.y && v.x2 == p.x2 && v.y2 == p.y2)
                         << "cell " << i << " of " << view.width << "x" << view.height;
                     for (int k = 0; k < 3; ++k) {
@@ -251,7 +235,7 @@ TEST_F(FieldKernelTest, EveryPathWritesTheBytesGLMakesOfItsColours) {
             // Room for one row fewer than the band has: the last must stay untouched.
             std::vector<uint32_t> image(static_cast<size_t>(columns) * rows, 0);
             const FieldTexels texels{image.data(), columns, rows - 1};
-            const std::vector<Cell> cells = WalkWith(path, &texels);
+            const std::vector<FieldCell> cells = WalkWith(path, &texels);
             ASSERT_EQ(cells.size(), image.size());
             for (size_t i = 0; i < cells.size(); ++i) {
                 if (i >= static_cast<size_t>(columns) * (rows - 1)) {

@@ -3,33 +3,17 @@
 
 #include <vector>
 
+#include "cells.h"
 #include "model/field.h"
 
 namespace {
 #include "reference_data.inc"
 
-struct Cell {
-    int x, y, x2, y2;
-    float r, g, b;
-};
-
-void CollectRow(const FieldRow& row, void* context) {
-    auto* cells = static_cast<std::vector<Cell>*>(context);
-    for (int i = 0; i < row.columns; ++i) {
-        cells->push_back(Cell{row.edges[i], row.y, row.edges[i + 1], row.y2, row.rgb[3 * i],
-                              row.rgb[3 * i + 1], row.rgb[3 * i + 2]});
-    }
-}
-
-std::vector<Cell> WalkView(int width, int height, double letterbox) {
+std::vector<FieldCell> WalkView(int width, int height, double letterbox) {
     g_model.scene.viewWidth = width;
     g_model.scene.viewHeight = height;
     g_model.scene.letterbox = letterbox;
-    FieldFrame frame;
-    PrepareFieldFrame(&frame);
-    std::vector<Cell> cells;
-    WalkField(frame, CollectRow, &cells);
-    return cells;
+    return CollectCells();
 }
 
 // Blob parameters that put every sine at sin(phase): no ripple, a chosen value.
@@ -105,7 +89,7 @@ TEST_F(FieldTest, FrameQuantitiesComeFromTheBank) {
 
 TEST_F(FieldTest, WalkRunsRowsUpAndColumnsRightPastTheEdge) {
     ResetScene();
-    const std::vector<Cell> cells = WalkView(1000, 36, 0.0);
+    const std::vector<FieldCell> cells = WalkView(1000, 36, 0.0);
     // 167 columns (0, 6, ..., 996) by 6 rows (0, 6, ..., 30).
     ASSERT_EQ(cells.size(), 167u * 6u);
     EXPECT_EQ(cells[0].x, 0);
@@ -117,7 +101,7 @@ TEST_F(FieldTest, WalkRunsRowsUpAndColumnsRightPastTheEdge) {
     EXPECT_EQ(cells.back().y, 30);
     EXPECT_EQ(cells.back().y2, 36);
     for (size_t i = 0; i < cells.size(); ++i) {
-        const Cell& c = cells[i];
+        const FieldCell& c = cells[i];
         ASSERT_EQ(c.x2 - c.x, 6) << i;
         ASSERT_EQ(c.y2 - c.y, 6) << i;
         if (i % 167 != 0) {
@@ -130,7 +114,7 @@ TEST_F(FieldTest, WalkRunsRowsUpAndColumnsRightPastTheEdge) {
 TEST_F(FieldTest, LetterboxLimitsTheRows) {
     ResetScene();
     // H = 768, L = 0.15: rows from 115 up to below 652.
-    const std::vector<Cell> cells = WalkView(12, 768, 0.15);
+    const std::vector<FieldCell> cells = WalkView(12, 768, 0.15);
     ASSERT_FALSE(cells.empty());
     EXPECT_EQ(cells.front().y, 115);
     EXPECT_EQ(cells.back().y, 115 + 6 * 89); // 649: the last row starting below 652
@@ -152,16 +136,16 @@ TEST_F(FieldTest, CellsMatchAnIndependentComputation) {
     for (int i = 0; i < 45; ++i) {
         g_model.bank.phase[i] = kRunPhase[i];
     }
-    const std::vector<Cell> cells = WalkView(100, 70, kRunLetterbox);
+    const std::vector<FieldCell> cells = WalkView(100, 70, kRunLetterbox);
     ASSERT_EQ(static_cast<int>(cells.size()), kSmallCellCount);
     for (int i = 0; i < kSmallCellCount; ++i) {
-        const Cell& c = cells[i];
+        const FieldCell& c = cells[i];
         EXPECT_EQ(c.x, kSmallCorners[4 * i]) << i;
         EXPECT_EQ(c.y, kSmallCorners[4 * i + 1]) << i;
         EXPECT_EQ(c.x2, kSmallCorners[4 * i + 2]) << i;
         EXPECT_EQ(c.y2, kSmallCorners[4 * i + 3]) << i;
-        EXPECT_TRUE(SameColor(c.r, kSmallColors[3 * i])) << i;
-        EXPECT_TRUE(SameColor(c.g, kSmallColors[3 * i + 1])) << i;
-        EXPECT_TRUE(SameColor(c.b, kSmallColors[3 * i + 2])) << i;
+        for (int k = 0; k < 3; ++k) {
+            EXPECT_TRUE(SameColor(c.rgb[k], kSmallColors[3 * i + k])) << i << " channel " << k;
+        }
     }
 }

@@ -3,7 +3,6 @@
 // fall on pixel centres, drawn into one image per view as the band moves, then as the model runs.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <vector>
 
 #include "model/animation.h"
@@ -11,9 +10,9 @@
 #include "model/scene.h"
 #include "picture/picture.h"
 #include "render/frame.h"
-#include "render/gl_context.h"
 
 #include "frame_check.h"
+#include "renderer_test.h"
 
 namespace {
 
@@ -56,7 +55,9 @@ std::vector<double> MovingLetterboxes(int height, int n) {
 
 } // namespace
 
-TEST(PictureTest, EveryPixelAsGLDrawsItWithQuadsAndTexture) {
+using PictureTest = HeadlessGLTest;
+
+TEST_F(PictureTest, EveryPixelAsGLDrawsItWithQuadsAndTexture) {
     const TexelLayout xrgb = {16, 8, 0, 0};
     const struct {
         int width, height, frames;
@@ -71,12 +72,9 @@ TEST(PictureTest, EveryPixelAsGLDrawsItWithQuadsAndTexture) {
                  {1920, 1080, 40, kRgbaTexels, 0},
                  {1280, 1021, 30, xrgb, 0}};
     IdentityCount count;
-    const SubmitMode saved = ActiveSubmitMode();
     for (const auto& v : views) {
         SCOPED_TRACE(::testing::Message() << v.width << "x" << v.height);
-        HeadlessView view{v.width, v.height};
-        const GLContext context = CreateGLContext(&view);
-        ASSERT_NE(context.render, nullptr) << "no headless OpenGL context";
+        ASSERT_NO_FATAL_FAILURE(OpenContext(v.width, v.height));
         ResetModelState();
         SeedRandom(90210);
         InitGLState(v.width, v.height);
@@ -105,18 +103,9 @@ TEST(PictureTest, EveryPixelAsGLDrawsItWithQuadsAndTexture) {
             DrawPictureFrame(image); // the model's frame, as the last draw left it
             ASSERT_TRUE(SameAsGL(image, quads)) << "against the quads";
             ASSERT_TRUE(SameAsGL(image, texture)) << "against the texture";
-            const BandRows band = BandRowsOf(v.height, letterbox);
-            const bool scaled = band.top - band.bottom != band.viewHeight;
-            ++count.frames;
-            count.pixels += static_cast<long long>(v.width) * v.height;
-            count.mismatchFrames += scaled;
-            count.tieFrames += scaled && HasEdgeNearPixelCentre(band, v.height);
+            CountComparedFrame(&count, BandRowsOf(v.height, letterbox), v.width, v.height);
         }
-        DestroyGLContext(&view, context.device, context.render);
     }
-    SelectSubmitMode(saved);
-    std::printf("%d frames, %lld pixels equal; %d frames with a scaled band, %d of them with an "
-                "edge within 1/128 of a pixel centre\n",
-                count.frames, count.pixels, count.mismatchFrames, count.tieFrames);
+    PrintIdentityCount(count);
     EXPECT_GT(count.tieFrames, 40);
 }

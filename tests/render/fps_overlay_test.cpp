@@ -9,9 +9,9 @@
 #include "render/fps_overlay.h"
 #include "render/frame.h"
 #include "render/gl.h"
-#include "render/gl_context.h"
 
 #include "frame_check.h"
+#include "renderer_test.h"
 
 TEST(FpsCounter, ReadsWholeIntervalsOfAtLeastASecond) {
     struct Frame {
@@ -49,17 +49,12 @@ TEST(FpsCounter, ReadsWholeIntervalsOfAtLeastASecond) {
     }
 }
 
-class FpsOverlayTest : public ::testing::Test {
+class FpsOverlayTest : public HeadlessGLTest {
   protected:
     void SetUp() override {
-        context_ = CreateGLContext(&view_);
-        ASSERT_NE(context_.render, nullptr) << "no headless OpenGL context";
+        HeadlessGLTest::SetUp();
+        ASSERT_NO_FATAL_FAILURE(OpenContext(120, 90));
         InitGLState(view_.width, view_.height);
-    }
-    void TearDown() override {
-        if (context_.render != nullptr) {
-            DestroyGLContext(&view_, context_.device, context_.render);
-        }
     }
     // The readout's pixels as characters: '#' white, 'o' black, '.' the clear colour.
     std::vector<std::string> ReadBack() {
@@ -78,8 +73,6 @@ class FpsOverlayTest : public ::testing::Test {
         }
         return rows;
     }
-    HeadlessView view_{120, 90};
-    GLContext context_{};
 };
 
 // An F shows which way round rows and columns went; its shadow lies one pixel right and down.

@@ -8,35 +8,24 @@
 #include "model/scene.h"
 #include "render/frame.h"
 #include "render/gl.h"
-#include "render/gl_context.h"
 
 #include "frame_check.h"
+#include "renderer_test.h"
 
 namespace {
 
-class FrameTest : public ::testing::Test {
+class FrameTest : public HeadlessGLTest {
   protected:
-    void Open(int width, int height) {
-        view_ = HeadlessView{width, height};
-        context_ = CreateGLContext(&view_);
-        ASSERT_NE(context_.render, nullptr) << "no headless OpenGL context";
-    }
     void SetUp() override {
+        HeadlessGLTest::SetUp();
         ResetModelState();
         SetFrameCounter(700);
         SeedRandom(4242);
-    }
-    void TearDown() override {
-        if (context_.render != nullptr) {
-            DestroyGLContext(&view_, context_.device, context_.render);
-        }
     }
     std::vector<unsigned char> ReadPixels() { return ReadFramePixels(view_.width, view_.height); }
     const unsigned char* Pixel(const std::vector<unsigned char>& pixels, int x, int y) {
         return &pixels[4 * (y * view_.width + x)];
     }
-    HeadlessView view_{};
-    GLContext context_{};
 };
 
 // Bounds of an orthographic projection read back from its matrix.
@@ -57,7 +46,7 @@ OrthoBounds ReadOrtho() {
 } // namespace
 
 TEST_F(FrameTest, InitLeavesTheFixedState) {
-    Open(64, 48);
+    OpenContext(64, 48);
     InitGLState(64, 48);
     EXPECT_FALSE(glIsEnabled(GL_DEPTH_TEST));
     EXPECT_FALSE(glIsEnabled(GL_DITHER));
@@ -104,7 +93,7 @@ TEST_F(FrameTest, InitLeavesTheFixedState) {
 }
 
 TEST_F(FrameTest, ApplySceneAgainRerandomizes) {
-    Open(32, 32);
+    OpenContext(32, 32);
     InitGLState(32, 32);
     const double phase = g_model.bank.phase[0];
     g_model.scene.cellSize = 3.0;
@@ -114,7 +103,7 @@ TEST_F(FrameTest, ApplySceneAgainRerandomizes) {
 }
 
 TEST_F(FrameTest, BandViewportAndProjection) {
-    Open(32, 32);
+    OpenContext(32, 32);
     SetBandViewport(1024, 768, 0.15);
     GLint viewport[4];
     glGetIntegerv(GL_VIEWPORT, viewport);
@@ -146,7 +135,7 @@ TEST_F(FrameTest, BandViewportAndProjection) {
 TEST_F(FrameTest, FrameShowsEveryCellInsideTheBand) {
     const int w = 160;
     const int h = 120;
-    Open(w, h);
+    OpenContext(w, h);
     InitGLState(w, h);
     SetFrameCounter(700);
     RenderFrame();
@@ -163,14 +152,14 @@ TEST_F(FrameTest, FrameShowsEveryCellInsideTheBand) {
 }
 
 TEST_F(FrameTest, EmptyViewsClearAndDrawNothing) {
-    Open(40, 30);
+    OpenContext(40, 30);
     for (const auto& size : {std::pair<int, int>{0, 30}, std::pair<int, int>{40, 0}}) {
         InitGLState(size.first, size.second);
         glClearColor(1.0f, 1.0f, 1.0f, 1.0f); // paint the surface white first
         glClear(GL_COLOR_BUFFER_BIT);
         glClearColor(0.0f, 0.0f, 0.1f, 0.0f);
         RenderFrame();
-        EXPECT_TRUE(CellsOfLastFrame().empty());
+        EXPECT_TRUE(CollectCells().empty());
         const std::vector<unsigned char> pixels = ReadPixels();
         for (int y = 0; y < 30; ++y) {
             for (int x = 0; x < 40; ++x) {
@@ -181,7 +170,7 @@ TEST_F(FrameTest, EmptyViewsClearAndDrawNothing) {
 }
 
 TEST_F(FrameTest, PresentDrawsOneFramePerCall) {
-    Open(48, 36);
+    OpenContext(48, 36);
     InitGLState(48, 36);
     SetFrameCounter(1000);
     PresentFrame(context_.device);

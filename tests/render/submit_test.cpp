@@ -8,28 +8,19 @@
 #include "model/scene.h"
 #include "render/frame.h"
 #include "render/gl.h"
-#include "render/gl_context.h"
 
 #include "frame_check.h"
+#include "renderer_test.h"
 
 namespace {
 
-class SubmitTest : public ::testing::Test {
+class SubmitTest : public HeadlessGLTest {
   protected:
     void Open(int width, int height) {
-        view_ = HeadlessView{width, height};
-        context_ = CreateGLContext(&view_);
-        ASSERT_NE(context_.render, nullptr) << "no headless OpenGL context";
+        ASSERT_NO_FATAL_FAILURE(OpenContext(width, height));
         ResetModelState();
         SeedRandom(777);
         InitGLState(width, height);
-    }
-    void SetUp() override { saved_ = ActiveSubmitMode(); }
-    void TearDown() override {
-        SelectSubmitMode(saved_);
-        if (context_.render != nullptr) {
-            DestroyGLContext(&view_, context_.device, context_.render);
-        }
     }
     // What GL made of the drawing: every vertex in order, with its window position and colour.
     std::vector<GLfloat> Feedback(SubmitMode mode, double letterbox) {
@@ -43,15 +34,8 @@ class SubmitTest : public ::testing::Test {
         return buffer;
     }
     std::vector<unsigned char> Pixels(SubmitMode mode, double letterbox) {
-        DrawFieldInBand(mode, letterbox);
-        std::vector<unsigned char> pixels(4 * view_.width * view_.height);
-        glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glReadPixels(0, 0, view_.width, view_.height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-        return pixels;
+        return DrawnFieldPixels(mode, letterbox, view_.width, view_.height);
     }
-    HeadlessView view_{};
-    GLContext context_{};
-    SubmitMode saved_ = SubmitMode::kTexture;
 };
 
 } // namespace

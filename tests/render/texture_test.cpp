@@ -2,7 +2,6 @@
 // texture or in tiles; its fallback; views too large to draw.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -10,40 +9,22 @@
 #include "model/scene.h"
 #include "render/frame.h"
 #include "render/gl.h"
-#include "render/gl_context.h"
 
 #include "frame_check.h"
+#include "renderer_test.h"
 
 namespace {
 
-class TextureTest : public ::testing::Test {
+class TextureTest : public HeadlessGLTest {
   protected:
     // A fresh context and model, with the texture mode selected and the limits given.
     void Open(int width, int height, const FrameLimits& limits = FrameLimits{}) {
-        Close();
-        view_ = HeadlessView{width, height};
-        context_ = CreateGLContext(&view_);
-        ASSERT_NE(context_.render, nullptr) << "no headless OpenGL context";
+        ASSERT_NO_FATAL_FAILURE(OpenContext(width, height));
         ResetModelState();
         SeedRandom(31337);
         SetFrameLimits(limits);
         SelectSubmitMode(SubmitMode::kTexture);
     }
-    void Close() {
-        if (context_.render != nullptr) {
-            DestroyGLContext(&view_, context_.device, context_.render);
-            context_ = GLContext{};
-        }
-    }
-    void SetUp() override { saved_ = ActiveSubmitMode(); }
-    void TearDown() override {
-        SetFrameLimits(FrameLimits{});
-        SelectSubmitMode(saved_);
-        Close();
-    }
-    HeadlessView view_{};
-    GLContext context_{};
-    SubmitMode saved_ = SubmitMode::kTexture;
 };
 
 } // namespace
@@ -65,9 +46,7 @@ TEST_F(TextureTest, EveryPixelAsTheQuadsGiveItIncludingScaledBandsAndTiles) {
         ASSERT_TRUE(TextureMatchesBatched(v.width, v.height, SpreadLetterboxes(v.frames), &count))
             << "texture size limit " << v.maxTextureSize;
     }
-    std::printf("%d frames, %lld pixels equal; %d frames with a scaled band, %d of them with an "
-                "edge on a pixel centre\n",
-                count.frames, count.pixels, count.mismatchFrames, count.tieFrames);
+    PrintIdentityCount(count);
     EXPECT_GT(count.tieFrames, 0);
 }
 

@@ -2,8 +2,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <cstdio>
-
 #include "model/animation.h"
 #include "model/scene.h"
 #include "render/frame.h"
@@ -103,9 +101,7 @@ TEST(WglContext, TextureDrawsThePixelsOfTheQuadsIncludingScaledBands) {
         DestroyGLContext(hwnd, context.device, context.render);
         DestroyWindow(hwnd);
     }
-    std::printf("%d frames, %lld pixels equal; %d frames with a scaled band, %d of them with an "
-                "edge on a pixel centre\n",
-                count.frames, count.pixels, count.mismatchFrames, count.tieFrames);
+    PrintIdentityCount(count);
     EXPECT_GT(count.mismatchFrames, 0);
     EXPECT_GT(count.tieFrames, 0);
 }

@@ -6,28 +6,20 @@
 
 #include <vector>
 
+#include "cells.h"
 #include "render/frame.h"
-
-struct FrameCell {
-    int x, y, x2, y2;
-    float rgb[3];
-};
 
 // From now on the counter that RenderFrame reads shows this value.
 void SetFrameCounter(int milliseconds);
 
-// The cells of the frame just drawn: the model does not change while a frame is drawn.
-std::vector<FrameCell> CellsOfLastFrame();
 // RGBA rows of the current read buffer, bottom row first.
 std::vector<unsigned char> ReadFramePixels(int width, int height);
-bool IsClearColour(const unsigned char* rgba);
-// Every cell whose centre lies inside the band shows its colour there (so none was culled), and
-// the strips above and below the band keep the clear colour.
-::testing::AssertionResult FrameMatchesCells(const std::vector<unsigned char>& pixels, int width,
-                                             int height);
 
-// Draws the current scene's field under the band of a letterbox, in a mode, on a cleared frame.
+// Draws the current scene's field under the band of a letterbox, in a mode, on a cleared frame;
+// DrawnFieldPixels also reads the width x height frame back.
 void DrawFieldInBand(SubmitMode mode, double letterbox);
+std::vector<unsigned char> DrawnFieldPixels(SubmitMode mode, double letterbox, int width,
+                                            int height);
 
 // What a comparison of the texture mode with the batched one covered.
 struct IdentityCount {
@@ -43,6 +35,9 @@ struct IdentityCount {
 ::testing::AssertionResult TextureMatchesBatched(int width, int height,
                                                  const std::vector<double>& letterboxes,
                                                  IdentityCount* count);
+// Adds a compared frame of that band; prints what the comparisons covered.
+void CountComparedFrame(IdentityCount* count, const BandRows& band, int width, int height);
+void PrintIdentityCount(const IdentityCount& count);
 // Whether a cell edge of the band falls within 1/128 of a pixel centre.
 bool HasEdgeNearPixelCentre(const BandRows& band, int height);
 // n letterboxes spread over the band's range, 0 and 0.15 included.

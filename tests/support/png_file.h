@@ -1,0 +1,8 @@
+// png_file.h -- the PNG files that the programs under test write, read back.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// An 8-bit RGB PNG's pixels, top row first; empty when it cannot be read as one.
+std::vector<unsigned char> ReadPngRgb(const std::string& path, int* width, int* height);
