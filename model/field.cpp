@@ -92,9 +92,8 @@ void ShadeFieldRow(const FieldFrame& frame, int y, const int* edges, int columns
     }
 }
 
-// Corners are integers: the cell size is added in floating point and truncated at every step.
 // A step that does not advance ends the walk rather than looping for ever.
-static int NextEdge(int at, double cellSize) {
+int NextCellEdge(int at, double cellSize) {
     return static_cast<int>(at + cellSize);
 }
 
@@ -102,7 +101,7 @@ void CountFieldCells(const FieldFrame& frame, int* columns, int* rows) {
     *columns = 0;
     *rows = 0;
     for (int x = 0; x < frame.width; ++*columns) {
-        const int next = NextEdge(x, frame.cellSize);
+        const int next = NextCellEdge(x, frame.cellSize);
         if (next <= x) {
             *columns = 0;
             break;
@@ -110,7 +109,7 @@ void CountFieldCells(const FieldFrame& frame, int* columns, int* rows) {
         x = next;
     }
     for (int y = frame.yStart; y < frame.yEnd; ++*rows) {
-        const int next = NextEdge(y, frame.cellSize);
+        const int next = NextCellEdge(y, frame.cellSize);
         if (next <= y) {
             break;
         }
@@ -151,12 +150,12 @@ void WalkField(const FieldFrame& frame, FieldRowSink sink, void* context,
     float* const rgb = g_rgb.data();
     edges[0] = 0;
     for (int i = 0; i < columns; ++i) {
-        edges[i + 1] = NextEdge(edges[i], frame.cellSize);
+        edges[i + 1] = NextCellEdge(edges[i], frame.cellSize);
     }
     const bool withTexels = texels != nullptr && columns <= texels->stride;
     int y = frame.yStart;
     for (int k = 0; k < rows; ++k) {
-        const int y2 = NextEdge(y, frame.cellSize);
+        const int y2 = NextCellEdge(y, frame.cellSize);
         uint32_t* const rowTexels = withTexels && k < texels->rows
                                         ? texels->texels + static_cast<size_t>(k) * texels->stride
                                         : nullptr;

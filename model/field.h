@@ -68,6 +68,9 @@ uint8_t GLColourByte(float c);
 // is null and as texels of that layout unless texels is null.
 void ShadeFieldRow(const FieldFrame& frame, int y, const int* edges, int columns, float* rgb,
                    uint32_t* texels, const TexelLayout& layout);
+// The cell edge after the one at that row or column. Corners are integers: the cell size is added
+// in floating point and truncated at every step.
+int NextCellEdge(int at, double cellSize);
 // The grid the walk goes over: columns across the view, rows up the band.
 void CountFieldCells(const FieldFrame& frame, int* columns, int* rows);
 // Sizes the walk's row buffers for rows of that many columns, so that a walk of a view no wider

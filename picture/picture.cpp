@@ -138,11 +138,6 @@ void WidenByEdges(const uint32_t* cells, const int* edges, int columns, int widt
     }
 }
 
-// Corners are integers: the cell size is added in floating point and truncated at every step.
-int NextEdge(int at, double cellSize) {
-    return static_cast<int>(at + cellSize);
-}
-
 void FillRows(const PictureImage& image, int first, int end, uint32_t pixel) {
     for (int y = first; y < end; ++y) {
         uint32_t* row = image.pixels + static_cast<size_t>(y) * image.stride;
@@ -258,11 +253,11 @@ void DrawPictureFrame(const PictureImage& image) {
     int* const rowEdges = p.rowEdges.data();
     columnEdges[0] = 0;
     for (int i = 0; i < columns; ++i) {
-        columnEdges[i + 1] = NextEdge(columnEdges[i], frame.cellSize);
+        columnEdges[i + 1] = NextCellEdge(columnEdges[i], frame.cellSize);
     }
     rowEdges[0] = frame.yStart;
     for (int k = 0; k < rows; ++k) {
-        rowEdges[k + 1] = NextEdge(rowEdges[k], frame.cellSize);
+        rowEdges[k + 1] = NextCellEdge(rowEdges[k], frame.cellSize);
     }
     const RowWidener widen = frame.cellSize == 6.0 ? PickWidener() : nullptr;
     // Cell rows from the bottom of the band upwards; rows [next, viewEnd) are done.
