@@ -323,20 +323,26 @@ bool StartPresenter(PresentChoice choice, X11View* view, const HackOptions& opti
 
 // RIPPLEFIELD_FREEZE=SEED,MS: the scene starts from that seed and the clock always reads MS, so
 // that every frame is the one ripplefield-render --seed SEED --ticks MS draws (for comparisons
-// and tests). False, with one line, for a value that is not two such numbers.
-bool ApplyFreeze(const char* value) {
+// and tests). Read before the display is opened, so that a bad value shows no window; false, with
+// one line, for a value that is not two such numbers.
+bool ReadFreeze(const char* value, uint32_t* seed) {
     if (value == nullptr || value[0] == '\0') {
         return true;
     }
-    uint32_t seed = 0;
-    if (!ParseFreeze(value, &seed, &g_frozenMilliseconds)) {
+    if (!ParseFreeze(value, seed, &g_frozenMilliseconds)) {
         ReportError(std::string("RIPPLEFIELD_FREEZE '") + value + "' is not SEED,MILLISECONDS");
         return false;
     }
-    SeedRandom(seed);
-    ResetScene();
     g_frozen = true;
     return true;
+}
+
+// After the presenter has seeded the scene from the clock.
+void ApplyFreeze(uint32_t seed) {
+    if (g_frozen) {
+        SeedRandom(seed);
+        ResetScene();
+    }
 }
 
 void StopPresenter(X11View* view) {
@@ -357,7 +363,11 @@ int RunHack(const HackOptions& options) {
         ReportError(error);
         return kExitFailed;
     }
-    // First of all, so that a stop that comes early still ends the run cleanly.
+    uint32_t frozenSeed = 0;
+    if (!ReadFreeze(std::getenv("RIPPLEFIELD_FREEZE"), &frozenSeed)) {
+        return kExitFailed;
+    }
+    // Before the display, so that a stop that comes early still ends the run cleanly.
     if (!InstallStopSignals()) {
         ReportError("cannot set up the signal handlers");
         return kExitFailed;
@@ -390,9 +400,8 @@ int RunHack(const HackOptions& options) {
         ReportError(error + " (window " + WindowName(g_hack.window) + ")");
         ready = false;
     }
-    if (ready && !ApplyFreeze(std::getenv("RIPPLEFIELD_FREEZE"))) {
-        StopPresenter(&view);
-        ready = false;
+    if (ready) {
+        ApplyFreeze(frozenSeed);
     }
     if (!ready) {
         if (g_hack.ownWindow) {

@@ -439,7 +439,7 @@ TEST_F(HackProcessTest, BadInputGetsOneLineAndExitOne) {
         {{"--present", "glx"}, {}, false, "ripplefield: --present 'glx' is not gl, image or auto"},
         {{},
          {"RIPPLEFIELD_FREEZE=7"},
-         false,
+         true, // refused before the display is looked for
          "ripplefield: RIPPLEFIELD_FREEZE '7' is not SEED,MILLISECONDS"},
         {{"--delay", "-5"}, {}, false, "ripplefield: --delay '-5' is negative"},
         {{"--delay", "fast"},
