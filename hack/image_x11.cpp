@@ -9,6 +9,7 @@
 #include "render/elapsed.h"
 #include "render/fps_overlay.h"
 #include "render/frame.h"
+#include "render/x_error_trap_x11.h"
 
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
@@ -39,13 +40,6 @@ struct ImagePresenter {
 };
 
 ImagePresenter g_image = {};
-
-int g_trappedError = 0;
-
-int TrapXError(Display*, XErrorEvent* event) {
-    g_trappedError = event->error_code;
-    return 0;
-}
 
 // Whether the visual is TrueColor of 24 or 32 bits with 8-bit channels; its layout if so, else
 // why not.
@@ -118,16 +112,13 @@ XImage* CreateSharedImage(int width, int height) {
     }
     p.segment.shmaddr = image->data = static_cast<char*>(memory);
     p.segment.readOnly = False;
-    XSync(p.display, False);
-    g_trappedError = 0;
-    const XErrorHandler previous = XSetErrorHandler(TrapXError);
-    const Bool attached = XShmAttach(p.display, &p.segment);
-    XSync(p.display, False);
-    XSetErrorHandler(previous);
+    const XErrorHandler previous = SetXErrorTrap(p.display);
+    const bool attached = XShmAttach(p.display, &p.segment) && !TrappedXError(p.display);
+    ReleaseXErrorTrap(p.display, previous);
     // Once both sides are attached the segment can go: it stays until both have detached, even
     // if the program is killed.
     shmctl(p.segment.shmid, IPC_RMID, nullptr);
-    if (!attached || g_trappedError != 0) {
+    if (!attached) {
         p.trySharing = false;
         shmdt(memory);
         image->data = nullptr;

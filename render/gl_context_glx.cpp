@@ -6,6 +6,7 @@
 #include "render/elapsed.h"
 #include "render/extension_list.h"
 #include "render/gl_context.h"
+#include "render/x_error_trap_x11.h"
 
 #include <GL/glx.h>
 #include <GL/glxext.h>
@@ -19,35 +20,6 @@ struct GlxSurface {
     Window window;
     bool doubleBuffered; // else a frame is shown by flushing it
 };
-
-int g_trappedError = 0;
-
-int TrapXError(Display*, XErrorEvent* event) {
-    if (g_trappedError == 0) {
-        g_trappedError = event->error_code;
-    }
-    return 0;
-}
-
-// Catches the X errors of a few requests instead of leaving them to the program's handler, whose
-// default ends the process: the window may have gone or may not suit GL. Returns the handler to
-// put back with ReleaseXErrorTrap.
-XErrorHandler SetXErrorTrap(Display* display) {
-    XSync(display, False);
-    g_trappedError = 0;
-    return XSetErrorHandler(TrapXError);
-}
-
-// Whether any request since the trap was set failed.
-bool TrappedXError(Display* display) {
-    XSync(display, False);
-    return g_trappedError != 0;
-}
-
-void ReleaseXErrorTrap(Display* display, XErrorHandler previous) {
-    XSync(display, False);
-    XSetErrorHandler(previous);
-}
 
 // The visual's GL configuration, or a reason why the picture cannot be drawn with it.
 const char* CheckGLVisual(Display* display, XVisualInfo* info, bool* doubleBuffered) {
