@@ -246,7 +246,6 @@ void DrawImageFrame(int frameMs, double nowMs, double cpuMs) {
         char readout[96];
         FormatFpsReadout(p.fps, readout, sizeof readout, "image");
         DrawPictureText(image, readout);
-        ForgetPictureContents(); // the text may lie over them
     }
     if (p.shared) {
         XShmPutImage(p.display, p.window, p.gc, p.image, 0, 0, 0, 0, width, height, False);

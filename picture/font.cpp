@@ -1,6 +1,7 @@
 // font.cpp -- the 5x7 font, where text goes, and text drawn into a picture's pixels.
 #include "picture/font.h"
 
+#include <algorithm>
 #include <cstddef>
 
 namespace {
@@ -45,6 +46,10 @@ constexpr Glyph kFont[] = {
 // starts outside the view is not drawn, as GL drops a bitmap at an invalid raster position.
 void DrawTextPass(const PictureImage& image, const char* text, int x, int y, int scale,
                   uint32_t pixel) {
+    int boxLeft = image.width;
+    int boxTop = image.height;
+    int boxRight = 0;
+    int boxBottom = 0;
     int line = 0;
     int column = 0;
     for (const char* p = text; *p != '\0'; ++p) {
@@ -60,6 +65,10 @@ void DrawTextPass(const PictureImage& image, const char* text, int x, int y, int
         if (glyph == nullptr || lineY < 0 || lineY >= image.height || x >= image.width) {
             continue;
         }
+        boxLeft = std::min(boxLeft, left);
+        boxTop = std::min(boxTop, std::max(0, image.height - (lineY + kGlyphHeight * scale)));
+        boxRight = std::max(boxRight, std::min(image.width, left + kGlyphWidth * scale));
+        boxBottom = std::max(boxBottom, image.height - lineY);
         for (int gy = 0; gy < kGlyphHeight * scale; ++gy) {
             const int row = image.height - 1 - (lineY + gy);
             const unsigned char bits = glyph->rows[kGlyphHeight - 1 - gy / scale];
@@ -71,6 +80,7 @@ void DrawTextPass(const PictureImage& image, const char* text, int x, int y, int
             }
         }
     }
+    NoteDrawnOver(boxLeft, boxTop, boxRight, boxBottom);
 }
 
 } // namespace

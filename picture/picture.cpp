@@ -30,6 +30,7 @@ struct Picture {
     int width, height, stride;
     TexelLayout layout;
     int clearAbove, clearBelow;
+    int overLeft, overTop, overRight, overBottom; // drawn over since; empty when right <= left
 };
 
 Picture g_picture = {};
@@ -151,6 +152,17 @@ void ClearRows(const PictureImage& image, int first, int end, uint32_t pixel) {
     FillRows(image, std::max(first, p.clearAbove), std::min(end, p.clearBelow), pixel);
 }
 
+// The part of the rectangle drawn over that lies in rows [first, end).
+void ClearDrawnOver(const PictureImage& image, int first, int end, uint32_t pixel) {
+    const Picture& p = g_picture;
+    const int left = std::max(p.overLeft, 0);
+    const int right = std::min(p.overRight, image.width);
+    for (int y = std::max(first, p.overTop); y < std::min(end, p.overBottom) && left < right; ++y) {
+        uint32_t* row = image.pixels + static_cast<size_t>(y) * image.stride;
+        std::fill(row + left, row + right, pixel);
+    }
+}
+
 bool SameImage(const PictureImage& image) {
     const Picture& p = g_picture;
     return p.pixels == image.pixels && p.width == image.width && p.height == image.height &&
@@ -210,6 +222,24 @@ void ForgetPictureContents() {
     g_picture.pixels = nullptr;
 }
 
+void NoteDrawnOver(int left, int top, int right, int bottom) {
+    Picture& p = g_picture;
+    if (left >= right || top >= bottom) {
+        return;
+    }
+    if (p.overLeft >= p.overRight) {
+        p.overLeft = left;
+        p.overTop = top;
+        p.overRight = right;
+        p.overBottom = bottom;
+        return;
+    }
+    p.overLeft = std::min(p.overLeft, left);
+    p.overTop = std::min(p.overTop, top);
+    p.overRight = std::max(p.overRight, right);
+    p.overBottom = std::max(p.overBottom, bottom);
+}
+
 void DrawPictureFrame(const PictureImage& image) {
     Picture& p = g_picture;
     if (!SameImage(image)) {
@@ -238,6 +268,9 @@ void DrawPictureFrame(const PictureImage& image) {
     }
     ClearRows(image, 0, viewTop, clear);
     ClearRows(image, viewEnd, h, clear);
+    ClearDrawnOver(image, 0, viewTop, clear); // the band's rows are all drawn again
+    ClearDrawnOver(image, viewEnd, h, clear);
+    p.overRight = p.overLeft;
     p.clearAbove = viewTop;
     p.clearBelow = viewEnd;
     if (viewTop == viewEnd) {

@@ -26,9 +26,12 @@ bool SizePicture(int width, int height);
 // Draws the current frame of the model (as AdvanceFrame leaves it) into an image of the scene's
 // view size. The margins that the last frame drawn into the same image (the same pixels, size,
 // stride and layout) left clear are not filled again where the band has not moved. A caller that
-// draws over the image, or hands in new memory that may lie where the last image was, says so with
-// ForgetPictureContents first.
+// draws over the image says where with NoteDrawnOver (DrawPictureText does so itself); one that
+// hands in new memory that may lie where the last image was says so with ForgetPictureContents.
 void DrawPictureFrame(const PictureImage& image);
 void ForgetPictureContents();
+// Columns [left, right) of rows [top, bottom) from the top of the last frame's image hold
+// something else now: the next frame clears what of them lies in its margins.
+void NoteDrawnOver(int left, int top, int right, int bottom);
 // The background's pixel in a layout, as GL clears to the scene's clear colour.
 uint32_t ClearPixel(const TexelLayout& layout);
