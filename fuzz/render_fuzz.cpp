@@ -2,9 +2,9 @@
 // is the argument list, one argument a line. What parses is checked against the limits the tool
 // promises, then written, with small frames of the input's own bytes, into a private directory;
 // the PNG and the animation are read back and must give exactly those frames.
-#include "model/animation.h"
+#include "frames/frame_step.h"
 #include "model/scene.h"
-#include "render/frame.h"
+#include "picture/memory_presenter.h"
 #include "tools/render_options.h"
 #include "tools/render_output.h"
 
@@ -121,16 +121,19 @@ void CheckAnimation(const std::string& path, const Frames& frames, const std::ve
     WebPAnimDecoderDelete(decoder);
 }
 
-// Runs the model as the tool does, so that the cell and state writers see a real frame.
+// Runs the frame step as the tool does, so that the cell and state writers see a real frame.
 void StepModel(const Options& options, const Frames& frames, size_t count) {
     ResetModelState();
-    SeedRandom(options.seed);
-    g_model.scene.viewWidth = frames.width;
-    g_model.scene.viewHeight = frames.height;
-    ResetScene();
+    std::string error;
+    Check(kMemoryPresenter.start(nullptr, frames.width, frames.height, &error),
+          "no memory for a small frame");
+    StartScene(options.seed, frames.width, frames.height);
+    StartFrameLoop(&kMemoryPresenter, false);
     for (size_t f = 0; f < count; ++f) {
-        AdvanceFrame(options.ticks[f]);
+        FreezeFrameCounter(options.ticks[f]);
+        Check(StepFrame(), "a small frame was not drawn");
     }
+    kMemoryPresenter.stop();
 }
 
 // Each input writes into a directory of its own, removed again unless the input fails.

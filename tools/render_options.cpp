@@ -2,7 +2,7 @@
 // usage.
 #include "tools/render_options.h"
 
-#include "render/frame.h"
+#include "model/scene.h"
 #include "ripplefield_version.h"
 
 #include <climits>
