@@ -672,11 +672,18 @@ int RunWayland() {
         ReportError("cannot set up the signal handlers");
         return kExitFailed;
     }
+    // libwayland would say this itself, on a line of its own.
+    const char* socket = std::getenv("WAYLAND_DISPLAY");
+    const char* runtimeDir = std::getenv("XDG_RUNTIME_DIR");
+    if ((runtimeDir == nullptr || runtimeDir[0] == '\0') &&
+        std::getenv("WAYLAND_SOCKET") == nullptr && (socket == nullptr || socket[0] != '/')) {
+        ReportError("XDG_RUNTIME_DIR is not set, so there is no Wayland compositor to connect to");
+        return kExitFailed;
+    }
     g_wl.display = wl_display_connect(nullptr);
     if (g_wl.display == nullptr) {
-        const char* name = std::getenv("WAYLAND_DISPLAY");
         ReportError(std::string("cannot connect to the Wayland compositor '") +
-                    (name != nullptr ? name : "wayland-0") + "'");
+                    (socket != nullptr ? socket : "wayland-0") + "'");
         return kExitFailed;
     }
     g_wl.registry = wl_display_get_registry(g_wl.display);
