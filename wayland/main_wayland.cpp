@@ -111,6 +111,8 @@ struct WaylandState {
 
 WaylandState g_wl = {};
 volatile sig_atomic_t g_stopRequested = 0;
+volatile sig_atomic_t g_countRequested = 0; // SIGUSR1: the frames shown so far, for benchmarks
+long long g_framesShown = 0;
 
 // One line on stderr; control characters from the command line cannot break it in two.
 void ReportError(std::string message) {
@@ -127,9 +129,9 @@ void Stop(int exitCode) {
     }
 }
 
-void RequestStop(int) {
+void RequestStop(int signal) {
     const int saved = errno;
-    g_stopRequested = 1;
+    (signal == SIGUSR1 ? g_countRequested : g_stopRequested) = 1;
     const char byte = 0;
     if (write(g_wl.signalPipe[1], &byte, 1) < 0) {
         // the pipe is full, so a wake-up is already pending
@@ -144,7 +146,8 @@ bool InstallStopSignals() {
     struct sigaction action = {};
     action.sa_handler = RequestStop;
     sigemptyset(&action.sa_mask);
-    return sigaction(SIGTERM, &action, nullptr) == 0 && sigaction(SIGINT, &action, nullptr) == 0;
+    return sigaction(SIGTERM, &action, nullptr) == 0 && sigaction(SIGINT, &action, nullptr) == 0 &&
+           sigaction(SIGUSR1, &action, nullptr) == 0;
 }
 
 // The view's scene, readout counter and buffers become the process's for a while.
@@ -191,7 +194,7 @@ void DrawView(View* view) {
     wl_callback_add_listener(view->frame, &kFrameListener, view);
     if (g_wl.options.maxFps == 0 || TakeFrameSlot(&view->pacer, ReadSteadyMilliseconds())) {
         EnterView(view);
-        StepFrame();
+        g_framesShown += StepFrame();
         LeaveView(view);
     }
     wl_surface_commit(surface);
@@ -631,6 +634,11 @@ bool RunLoop() {
             wl_display_cancel_read(display);
             return false;
         }
+        if (fds[1].revents & POLLIN) {
+            char bytes[16];
+            while (read(g_wl.signalPipe[0], bytes, sizeof bytes) > 0) {
+            }
+        }
         if (fds[0].revents != 0) {
             if (wl_display_read_events(display) < 0) {
                 return false;
@@ -643,6 +651,10 @@ bool RunLoop() {
         }
         if (g_wl.closedSeen) {
             LookIntoClosed();
+        }
+        if (g_countRequested) {
+            g_countRequested = 0;
+            std::fprintf(stderr, "frames=%lld\n", g_framesShown);
         }
     }
     return true;
