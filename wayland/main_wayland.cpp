@@ -742,7 +742,8 @@ int RunWayland() {
     }
     if (!RunLoop()) {
         ReportError(ConnectionError());
-        return kExitFailed; // nothing to release on a connection that is gone
+        ReleaseAll(); // what the compositor held is gone with it; ours is freed
+        return kExitFailed;
     }
     ReleaseAll();
     return g_wl.exitCode;
