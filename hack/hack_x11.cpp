@@ -4,6 +4,7 @@
 #include "hack/options.h"
 #include "hack/picture.h"
 #include "model/scene.h"
+#include "model/text.h"
 #include "render/elapsed.h"
 #include "render/frame_pacer.h"
 #include "render/gl_context_glx.h"
@@ -59,16 +60,7 @@ int ReadFrameCounter() {
     return g_frozen ? g_frozenMilliseconds : ReadElapsedMilliseconds();
 }
 
-// Prints one line on stderr; control characters from the command line cannot break it in two.
-void PrintLine(std::string line) {
-    for (char& c : line) {
-        if (static_cast<unsigned char>(c) < 0x20) {
-            c = '?';
-        }
-    }
-    std::fprintf(stderr, "%s\n", line.c_str());
-}
-
+// One line on stderr, the user's text in it cleaned.
 void ReportError(const std::string& message) {
     PrintLine("ripplefield: " + message);
 }
@@ -96,7 +88,9 @@ bool InstallStopSignals() {
     struct sigaction action = {};
     action.sa_handler = RequestStop;
     sigemptyset(&action.sa_mask);
-    return sigaction(SIGTERM, &action, nullptr) == 0 && sigaction(SIGINT, &action, nullptr) == 0;
+    // A daemon may end a display mode with SIGHUP as well as SIGTERM.
+    return sigaction(SIGTERM, &action, nullptr) == 0 && sigaction(SIGINT, &action, nullptr) == 0 &&
+           sigaction(SIGHUP, &action, nullptr) == 0;
 }
 
 // Errors about our window once it has gone (its frames still in flight) mean the run is over;
@@ -433,12 +427,11 @@ int main(int argc, char** argv) {
     HackOptions options;
     std::string error;
     const ParseStatus parsed = ParseHackOptions(argc, argv, &options, &error);
-    if (parsed == ParseStatus::kUnrecognised) {
-        PrintLine(error);
-        std::fputs(kHackUsage, stderr);
-        return kExitFailed;
+    if (parsed == ParseStatus::kHelpAsked) {
+        std::fputs(kHackUsage, stdout);
+        return 0;
     }
-    if (parsed == ParseStatus::kBadValue) {
+    if (parsed == ParseStatus::kBadArguments) {
         ReportError(error);
         return kExitFailed;
     }

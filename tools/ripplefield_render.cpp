@@ -3,6 +3,7 @@
 // model's state as text, or every frame as an animation.
 #include "model/animation.h"
 #include "model/scene.h"
+#include "model/text.h"
 #include "picture/picture.h"
 #include "render/frame.h"
 #include "render/gl.h"
@@ -23,15 +24,9 @@ namespace {
 constexpr int kExitFailed = 1;
 constexpr int kExitBadInput = 2;
 
-// Prints one line on stderr; control characters from the command line cannot break it in two.
+// One line on stderr, the user's text in it cleaned.
 void ReportError(const std::string& message) {
-    std::string line = "ripplefield-render: " + message;
-    for (char& c : line) {
-        if (static_cast<unsigned char>(c) < 0x20) {
-            c = '?';
-        }
-    }
-    std::fprintf(stderr, "%s\n", line.c_str());
+    PrintLine("ripplefield-render: " + message);
 }
 
 // Where the frames are drawn: GL's buffer, or the picture's image (RGBA bytes, rows from the top).
@@ -46,7 +41,7 @@ struct Frames {
 void ReadFrameRow(int y, unsigned char* rgb, void* context) {
     const Frames* frames = static_cast<const Frames*>(context);
     const int w = frames->width;
-    if (frames->renderer == kGLRenderer) {
+    if (frames->renderer == Renderer::kGl) {
         glReadPixels(0, frames->height - 1 - y, w, 1, GL_RGB, GL_UNSIGNED_BYTE, rgb);
         return;
     }
@@ -63,7 +58,7 @@ bool StartFrames(Frames* frames, std::string* error) {
     const int w = frames->width;
     const int h = frames->height;
     bool started = true;
-    if (frames->renderer == kGLRenderer) {
+    if (frames->renderer == Renderer::kGl) {
         InitGLState(w, h);
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
         started = ViewIsDrawn();
@@ -84,7 +79,7 @@ bool StartFrames(Frames* frames, std::string* error) {
 // draws it.
 void DrawFrameAt(Frames* frames, int32_t milliseconds) {
     AdvanceFrame(milliseconds);
-    if (frames->renderer == kGLRenderer) {
+    if (frames->renderer == Renderer::kGl) {
         DrawFrame();
     } else {
         DrawPictureFrame(PictureImage{frames->pixels.data(), frames->width, frames->height,
@@ -101,7 +96,7 @@ bool RenderOutputs(const Options& options, std::string* error) {
         return false;
     }
 
-    FILE* const webp = OutputFile(kWebpOutput);
+    FILE* const webp = OutputFile(OutputKind::kWebp);
     Animation animation = {};
     std::vector<int> times;
     std::vector<unsigned char> rgb;
@@ -109,7 +104,8 @@ bool RenderOutputs(const Options& options, std::string* error) {
         AnimationTimes(options.ticks, &times, error); // checked with the arguments
         rgb.resize(3 * static_cast<size_t>(options.width) * static_cast<size_t>(options.height));
         if (!BeginAnimation(&animation, options.width, options.height)) {
-            *error = CannotWrite(kWebpOutput, options.targets[kWebpOutput], "out of memory");
+            *error = CannotWrite(OutputKind::kWebp, OutputTarget(options, OutputKind::kWebp),
+                                 "out of memory");
             return false;
         }
     }
@@ -123,27 +119,30 @@ bool RenderOutputs(const Options& options, std::string* error) {
         }
         if (!AddAnimationFrame(&animation, rgb.data(), times[f])) {
             DiscardAnimation(&animation);
-            *error = CannotWrite(kWebpOutput, options.targets[kWebpOutput], "WebP encoding failed");
+            *error = CannotWrite(OutputKind::kWebp, OutputTarget(options, OutputKind::kWebp),
+                                 "WebP encoding failed");
             return false;
         }
     }
-    if (options.renderer == kGLRenderer) {
+    if (options.renderer == Renderer::kGl) {
         glFinish();
     }
     if (webp != nullptr && !FinishAnimation(&animation, times.back(), webp)) {
-        *error = CannotWrite(kWebpOutput, options.targets[kWebpOutput], "WebP encoding failed");
+        *error = CannotWrite(OutputKind::kWebp, OutputTarget(options, OutputKind::kWebp),
+                             "WebP encoding failed");
         return false;
     }
-    FILE* const png = OutputFile(kPngOutput);
+    FILE* const png = OutputFile(OutputKind::kPng);
     if (png != nullptr && !WritePng(png, options.width, options.height, ReadFrameRow, &frames)) {
-        *error = CannotWrite(kPngOutput, options.targets[kPngOutput], "PNG encoding failed");
+        *error = CannotWrite(OutputKind::kPng, OutputTarget(options, OutputKind::kPng),
+                             "PNG encoding failed");
         return false;
     }
-    if (OutputFile(kCellsOutput) != nullptr) {
-        WriteCells(OutputFile(kCellsOutput));
+    if (OutputFile(OutputKind::kCells) != nullptr) {
+        WriteCells(OutputFile(OutputKind::kCells));
     }
-    if (OutputFile(kStateOutput) != nullptr) {
-        WriteState(OutputFile(kStateOutput));
+    if (OutputFile(OutputKind::kState) != nullptr) {
+        WriteState(OutputFile(OutputKind::kState));
     }
     return true;
 }
@@ -152,22 +151,24 @@ int RunTool(int argc, char** argv) {
     Options options;
     std::string error;
     const ParseResult parsed = ParseArguments(argc, argv, &options, &error);
-    if (parsed == kHelpAsked) {
+    if (parsed == ParseResult::kHelpAsked) {
         std::fputs(kUsage, stdout);
         return 0;
     }
-    if (parsed == kVersionAsked) {
+    if (parsed == ParseResult::kVersionAsked) {
         std::fputs(kVersion, stdout);
         return 0;
     }
-    if (parsed == kBadArguments) {
+    if (parsed == ParseResult::kBadArguments) {
         ReportError(error);
         return kExitBadInput;
     }
 
-    RemoveTemporariesOnSignals();
+    InstallOutputSignals();
     for (int k = 0; k < kOutputKinds; ++k) {
-        if (!options.targets[k].empty() && !OpenOutput(k, options.targets[k], &error)) {
+        const OutputKind kind = static_cast<OutputKind>(k);
+        if (!OutputTarget(options, kind).empty() &&
+            !OpenOutput(kind, OutputTarget(options, kind), &error)) {
             ReportError(error);
             RemoveTemporaries();
             return kExitBadInput;
@@ -177,7 +178,7 @@ int RunTool(int argc, char** argv) {
     // The picture needs no context at all.
     HeadlessView view{options.width, options.height};
     GLContext context{nullptr, nullptr};
-    if (options.renderer == kGLRenderer) {
+    if (options.renderer == Renderer::kGl) {
         context = CreateGLContext(&view);
         if (context.render == nullptr) {
             ReportError("cannot create a headless OpenGL context");
