@@ -42,6 +42,7 @@ const char kUsage[] =
     "  --renderer R     picture: draw on the processor (the default); gl: with OpenGL on a\n"
     "                   headless context; the outputs are the same, byte for byte\n"
     "  --version        print the version and exit\n"
+    "  --help           print this and exit\n"
     "Exit status: 0 done, 1 no headless context, no memory or a failed write, 2 bad arguments.\n";
 
 const char kVersion[] = "ripplefield " RIPPLEFIELD_VERSION "\n";
