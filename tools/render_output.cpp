@@ -65,14 +65,6 @@ void WriteCellRow(const FieldRow& row, void* context) {
     }
 }
 
-} // namespace
-
-std::string CannotWrite(OutputKind kind, const std::string& target, const char* reason) {
-    return std::string("cannot write ") + OutputOption(kind) + " file '" + target + "': " + reason;
-}
-
-namespace {
-
 // The folder part of a path, "." for a bare name.
 std::string FolderOf(const std::string& path) {
     const size_t slash = path.rfind('/');
@@ -136,6 +128,10 @@ bool SameFile(const Output& a, const Output& b) {
 }
 
 } // namespace
+
+std::string CannotWrite(OutputKind kind, const std::string& target, const char* reason) {
+    return std::string("cannot write ") + OutputOption(kind) + " file '" + target + "': " + reason;
+}
 
 bool OpenOutput(OutputKind kind, const std::string& target, std::string* error) {
     const int index = static_cast<int>(kind);
