@@ -213,6 +213,18 @@ TEST_F(HackProcessTest, SignalsEndItCleanlyWithinASecond) {
     }
 }
 
+// The image cannot take a 30-bit visual: auto draws with GL there rather than refusing to run.
+TEST_F(HackProcessTest, AutoDrawsOnADeepColourDisplay) {
+    TearDown();
+    display_ = nullptr;
+    Start({"320x240x30"});
+    Run({"--root"}, {}, {"XSCREENSAVER_WINDOW", "RIPPLEFIELD_PRESENT"});
+    EXPECT_TRUE(WaitForPicture(Root(), 320, 240));
+    kill(hack_.pid, SIGTERM);
+    EXPECT_EQ(ExitCode(), 0);
+    EXPECT_EQ(ReadStderr(&hack_), "");
+}
+
 TEST_F(HackProcessTest, DestroyingTheWindowEndsIt) {
     const Window window = MakeWindow(display_, 0, 0, 160, 120, kGreen);
     Run({"--window-id", WindowIdText(window), "--fps"});
