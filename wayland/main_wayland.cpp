@@ -9,6 +9,7 @@
 #include "frames/frame_pacer.h"
 #include "frames/frame_step.h"
 #include "model/scene.h"
+#include "model/text.h"
 #include "wayland/layer_shell_wayland.h"
 #include "wayland/options.h"
 #include "wayland/shm_presenter_wayland.h"
@@ -114,12 +115,8 @@ volatile sig_atomic_t g_stopRequested = 0;
 volatile sig_atomic_t g_countRequested = 0; // SIGUSR1: the frames shown so far, for benchmarks
 long long g_framesShown = 0;
 
-// One line on stderr; control characters from the command line cannot break it in two.
-void ReportError(std::string message) {
-    for (char& c : message) {
-        c = static_cast<unsigned char>(c) < 0x20 ? '?' : c;
-    }
-    std::fprintf(stderr, "ripplefield-wayland: %s\n", message.c_str());
+void ReportError(const std::string& message) {
+    PrintLine("ripplefield-wayland: " + message);
 }
 
 void Stop(int exitCode) {

@@ -1,6 +1,7 @@
 // options.cpp -- ripplefield-wayland's command line and RIPPLEFIELD_FREEZE's value.
 #include "wayland/options.h"
 
+#include "model/text.h"
 #include "ripplefield_version.h"
 
 #include <cstring>
@@ -20,26 +21,7 @@ const char kWaylandVersion[] = "ripplefield-wayland " RIPPLEFIELD_VERSION "\n";
 
 namespace {
 
-constexpr int kMostFps = 1000;
-
-// Decimal digits only, at most limit; false for anything else.
-bool ParseNumber(const char* text, uint64_t limit, uint64_t* value) {
-    if (*text == '\0') {
-        return false;
-    }
-    uint64_t n = 0;
-    for (const char* p = text; *p != '\0'; ++p) {
-        if (*p < '0' || *p > '9') {
-            return false;
-        }
-        n = n * 10 + static_cast<uint64_t>(*p - '0');
-        if (n > limit) {
-            return false;
-        }
-    }
-    *value = n;
-    return true;
-}
+constexpr int64_t kMostFps = 1000;
 
 } // namespace
 
@@ -83,8 +65,8 @@ WaylandParse ParseWaylandOptions(int argc, const char* const* argv, WaylandOptio
             options->output = value;
             continue;
         }
-        uint64_t fps = 0;
-        if (!ParseNumber(value, kMostFps, &fps) || fps == 0) {
+        int64_t fps = 0;
+        if (!ParseInteger(value, Signs::kNone, 10, &fps) || fps < 1 || fps > kMostFps) {
             *error = std::string(arg) + " '" + value + "' is not a whole number from 1 to 1000";
             return WaylandParse::kBad;
         }
@@ -95,19 +77,15 @@ WaylandParse ParseWaylandOptions(int argc, const char* const* argv, WaylandOptio
 
 bool ParseFreezeValue(const char* text, uint32_t* seed, int32_t* milliseconds) {
     const char* comma = std::strchr(text, ',');
-    if (comma == nullptr) {
+    uint32_t seedValue = 0;
+    int64_t ms = 0;
+    if (comma == nullptr ||
+        ParseSeed(std::string_view(text, comma - text), Signs::kNone, &seedValue) !=
+            NumberText::kNumber ||
+        !ParseInteger(comma + 1, Signs::kMinus, 10, &ms) || ms < INT32_MIN || ms > INT32_MAX) {
         return false;
     }
-    const std::string seedText(text, comma);
-    const bool negative = comma[1] == '-';
-    uint64_t seedValue = 0;
-    uint64_t ms = 0;
-    if (!ParseNumber(seedText.c_str(), UINT32_MAX, &seedValue) ||
-        !ParseNumber(comma + (negative ? 2 : 1), negative ? 2147483648u : 2147483647u, &ms)) {
-        return false;
-    }
-    *seed = static_cast<uint32_t>(seedValue);
-    *milliseconds =
-        static_cast<int32_t>(negative ? -static_cast<int64_t>(ms) : static_cast<int64_t>(ms));
+    *seed = seedValue;
+    *milliseconds = static_cast<int32_t>(ms);
     return true;
 }
