@@ -5,7 +5,8 @@ WINEPREFIX_DIR="$ROOT/build/windows/wineprefix"
 
 NATIVE_PACKAGES="cmake make g++ pkg-config libgtest-dev googletest libbenchmark-dev
   libegl-dev libgl-dev libegl-mesa0 libgl1-mesa-dri libpng-dev libwebp-dev libxdamage-dev xvfb
-  clang libclang-rt-14-dev libwayland-dev libwayland-bin wayland-protocols"
+  clang libclang-rt-14-dev libwayland-dev libwayland-bin wayland-protocols
+  libxkbcommon-dev"
 # The X screen saver's display mode: X libraries, the daemon and the installed display modes that
 # its tests and benchmark run beside it, and what packaging and the checks of the release files use.
 HACK_PACKAGES="libx11-dev libxext-dev libxrandr-dev libxml2-dev x11-utils imagemagick

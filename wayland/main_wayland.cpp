@@ -17,6 +17,7 @@
 #include "xdg-shell-client-protocol.h"
 
 #include <wayland-client.h>
+#include <xkbcommon/xkbcommon.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -31,6 +32,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 namespace {
@@ -41,9 +43,8 @@ constexpr int kWindowHeight = 768;
 // The Windows saver's rule: the pointer has moved when |dx| + |dy| from where it first came in
 // passes this many pixels.
 constexpr int kMotionThreshold = 4;
-// Linux input key codes of the keys that close --window (the key at Q's place on the keyboard).
-constexpr uint32_t kKeyEscape = 1;
-constexpr uint32_t kKeyQ = 16;
+// xkb key codes are the compositor's key codes plus 8.
+constexpr uint32_t kXkbKeyOffset = 8;
 
 struct Output;
 
@@ -91,6 +92,9 @@ struct WaylandState {
     uint32_t seatVersion;
     wl_pointer* pointer;
     wl_keyboard* keyboard;
+    xkb_context* xkb; // --window: what the keys type
+    xkb_keymap* keymap;
+    xkb_state* keyState;
     std::vector<std::unique_ptr<Output>> outputs;
     std::unique_ptr<View> window; // --window
     bool useLayerShell;
@@ -415,12 +419,44 @@ void OnOutputDescription(void*, wl_output*, const char*) {}
 const wl_output_listener kOutputListener = {OnOutputGeometry, OnOutputMode, OnOutputDone,
                                             OnOutputScale,    OnOutputName, OnOutputDescription};
 
+// --window's keys are found by what they type in the compositor's keymap: q on any layout.
 bool IsWindowKey(uint32_t key) {
-    return key == kKeyEscape || key == kKeyQ;
+    if (g_wl.keyState == nullptr) {
+        return false;
+    }
+    const xkb_keysym_t sym = xkb_state_key_get_one_sym(g_wl.keyState, key + kXkbKeyOffset);
+    return sym == XKB_KEY_q || sym == XKB_KEY_Q || sym == XKB_KEY_Escape;
 }
 
-void OnKeymap(void*, wl_keyboard*, uint32_t, int32_t fd, uint32_t) {
+void ReleaseKeymap() {
+    xkb_state_unref(g_wl.keyState);
+    xkb_keymap_unref(g_wl.keymap);
+    g_wl.keyState = nullptr;
+    g_wl.keymap = nullptr;
+}
+
+void OnKeymap(void*, wl_keyboard*, uint32_t format, int32_t fd, uint32_t size) {
+    if (!g_wl.options.window || format != WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1) {
+        close(fd);
+        return;
+    }
+    void* text = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
     close(fd);
+    if (text == MAP_FAILED) {
+        return;
+    }
+    ReleaseKeymap();
+    if (g_wl.xkb == nullptr) {
+        g_wl.xkb = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
+    }
+    g_wl.keymap =
+        g_wl.xkb == nullptr
+            ? nullptr
+            : xkb_keymap_new_from_buffer(g_wl.xkb, static_cast<const char*>(text),
+                                         strnlen(static_cast<const char*>(text), size),
+                                         XKB_KEYMAP_FORMAT_TEXT_V1, XKB_KEYMAP_COMPILE_NO_FLAGS);
+    munmap(text, size);
+    g_wl.keyState = g_wl.keymap != nullptr ? xkb_state_new(g_wl.keymap) : nullptr;
 }
 void OnKeyboardEnter(void*, wl_keyboard*, uint32_t, wl_surface*, wl_array*) {}
 void OnKeyboardLeave(void*, wl_keyboard*, uint32_t, wl_surface*) {}
@@ -432,7 +468,12 @@ void OnKey(void*, wl_keyboard*, uint32_t, uint32_t, uint32_t key, uint32_t state
     }
 }
 
-void OnModifiers(void*, wl_keyboard*, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t) {}
+void OnModifiers(void*, wl_keyboard*, uint32_t, uint32_t depressed, uint32_t latched,
+                 uint32_t locked, uint32_t group) {
+    if (g_wl.keyState != nullptr) {
+        xkb_state_update_mask(g_wl.keyState, depressed, latched, locked, 0, 0, group);
+    }
+}
 void OnRepeatInfo(void*, wl_keyboard*, int32_t, int32_t) {}
 
 const wl_keyboard_listener kKeyboardListener = {OnKeymap, OnKeyboardEnter, OnKeyboardLeave,
@@ -662,6 +703,8 @@ void ReleaseAll() {
         DestroyView(&output->view);
     }
     DestroyView(&g_wl.window);
+    ReleaseKeymap();
+    xkb_context_unref(g_wl.xkb);
     wl_display_flush(g_wl.display);
     wl_display_disconnect(g_wl.display);
 }

@@ -191,7 +191,7 @@ TEST(Installing, PlacesTheFilesAndNothingElse) {
     EXPECT_NE(fields.find("Package: ripplefield\n"), std::string::npos) << fields;
     EXPECT_NE(fields.find("Recommends: xscreensaver\n"), std::string::npos) << fields;
     for (const char* library :
-         {"libx11-6", "libxrandr2", "libglx0", "libc6", "libwayland-client0"}) {
+         {"libx11-6", "libxrandr2", "libglx0", "libc6", "libwayland-client0", "libxkbcommon0"}) {
         EXPECT_NE(fields.find(library), std::string::npos) << library << " in " << fields;
     }
     EXPECT_EQ(fields.find("glut"), std::string::npos) << fields;

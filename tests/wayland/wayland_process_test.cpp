@@ -116,30 +116,56 @@ TEST_F(WaylandProcessTest, EachOutputShowsTheStillRenderersPictureAtItsPhysicalS
 }
 
 // The Windows saver's rule: |dx| + |dy| > 4 from where the pointer came in, whatever the path.
+// --window ends only on q or Escape, found by what the compositor's keymap makes of the key.
 TEST_F(WaylandProcessTest, KeysButtonsAndMotionPastTheThresholdEndIt) {
     struct Case {
         const char* name;
-        std::vector<std::string> commands; // swaymsg commands, or "wtype" for a key
+        bool window;
+        std::vector<std::string> commands; // swaymsg commands, or wtype's
         bool ends;
     };
+    const std::string press = "seat seat0 cursor press button1";
     const Case cases[] = {
-        {"key", {"wtype"}, true},
-        {"button", {"seat seat0 cursor press button1"}, true},
+        {"key", false, {"wtype a"}, true},
+        {"button", false, {press}, true},
         {"5 pixels in two moves",
+         false,
          {"seat seat0 cursor move 3 0", "seat seat0 cursor move 0 2"},
          true},
-        {"3 pixels", {"seat seat0 cursor move 2 1"}, false},
-        {"there and back", {"seat seat0 cursor move 4 0", "seat seat0 cursor move -4 0"}, false},
+        {"3 pixels", false, {"seat seat0 cursor move 2 1"}, false},
+        {"there and back",
+         false,
+         {"seat seat0 cursor move 4 0", "seat seat0 cursor move -4 0"},
+         false},
+        {"window: a, a button, motion",
+         true,
+         {"wtype a", press, "seat seat0 cursor move 50 0"},
+         false},
+        {"window: q", true, {"wtype q"}, true},
+        {"window: Escape", true, {"wtype -k Escape"}, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         AddPointer();
-        Start({}, kFrozen);
-        ASSERT_TRUE(Shows("HEADLESS-1", 1280, 720));
+        if (c.window) {
+            Start({"--window"});
+            ASSERT_TRUE(WaitUntil(
+                [&] {
+                    std::string tree;
+                    Swaymsg(sway_, "-t get_tree", &tree);
+                    return tree.find("\"app_id\": \"ripplefield\"") != std::string::npos;
+                },
+                kPatientMs));
+        } else {
+            Start({}, kFrozen);
+            ASSERT_TRUE(Shows("HEADLESS-1", 1280, 720));
+        }
         for (const std::string& command : c.commands) {
-            if (command == "wtype") {
+            if (command.rfind("wtype ", 0) == 0) {
                 // The virtual keyboard comes first: the pause lets the program take it.
-                RunProgram({"wtype", "-s", "300", "a"}, ProgramOptions(SwayEnvironment(sway_)));
+                std::vector<std::string> argv = Words(command);
+                argv.insert(argv.begin() + 1, {"-s", "300"});
+                RunProgram(argv, ProgramOptions(SwayEnvironment(sway_)));
             } else {
                 EXPECT_EQ(Swaymsg(sway_, command), 0);
             }
