@@ -698,13 +698,41 @@ bool RunLoop() {
     return true;
 }
 
+// Every object of ours, then the connection.
 void ReleaseAll() {
     for (auto& output : g_wl.outputs) {
         DestroyView(&output->view);
+        output->version >= 3 ? wl_output_release(output->output)
+                             : wl_output_destroy(output->output);
     }
+    g_wl.outputs.clear();
     DestroyView(&g_wl.window);
     ReleaseKeymap();
     xkb_context_unref(g_wl.xkb);
+    const bool newSeat = g_wl.seatVersion >= 3;
+    if (g_wl.pointer != nullptr) {
+        newSeat ? wl_pointer_release(g_wl.pointer) : wl_pointer_destroy(g_wl.pointer);
+    }
+    if (g_wl.keyboard != nullptr) {
+        newSeat ? wl_keyboard_release(g_wl.keyboard) : wl_keyboard_destroy(g_wl.keyboard);
+    }
+    if (g_wl.seat != nullptr) {
+        g_wl.seatVersion >= 5 ? wl_seat_release(g_wl.seat) : wl_seat_destroy(g_wl.seat);
+    }
+    if (g_wl.layerShell != nullptr) {
+        // Bound at version 1, which has no destroy request: the proxy goes on our side only.
+        wl_proxy_destroy(reinterpret_cast<wl_proxy*>(g_wl.layerShell));
+    }
+    if (g_wl.wmBase != nullptr) {
+        xdg_wm_base_destroy(g_wl.wmBase);
+    }
+    if (g_wl.shm != nullptr) {
+        wl_shm_destroy(g_wl.shm);
+    }
+    if (g_wl.compositor != nullptr) {
+        wl_compositor_destroy(g_wl.compositor);
+    }
+    wl_registry_destroy(g_wl.registry);
     wl_display_flush(g_wl.display);
     wl_display_disconnect(g_wl.display);
 }
