@@ -14,13 +14,15 @@ namespace {
 
 const char kUser[] = "ripplefield-sway";
 
-// The first entry of the directory whose name starts so and is not a lock file.
-std::string FindSocket(const std::string& dir, const std::string& prefix) {
+// The entry of the directory whose name starts so, is not a lock file and is not other.
+std::string FindSocket(const std::string& dir, const std::string& prefix,
+                       const std::string& other = "") {
     std::string found;
     if (DIR* d = opendir(dir.c_str())) {
         while (const dirent* e = readdir(d)) {
             const std::string name = e->d_name;
-            if (name.rfind(prefix, 0) == 0 && name.find(".lock") == std::string::npos) {
+            if (name.rfind(prefix, 0) == 0 && name.find(".lock") == std::string::npos &&
+                name != other) {
                 found = name;
             }
         }
@@ -31,7 +33,7 @@ std::string FindSocket(const std::string& dir, const std::string& prefix) {
 
 } // namespace
 
-::testing::AssertionResult StartSway(HeadlessSway* sway) {
+::testing::AssertionResult StartSway(HeadlessSway* sway, const HeadlessSway* parent) {
     if (getpwnam(kUser) == nullptr) {
         RunProgram({"/usr/sbin/useradd", "--system", "--no-create-home", "--home-dir",
                     "/nonexistent", "--shell", "/usr/sbin/nologin", kUser});
@@ -41,26 +43,34 @@ std::string FindSocket(const std::string& dir, const std::string& prefix) {
         return ::testing::AssertionFailure() << "cannot make the system user " << kUser;
     }
     char dir[] = "/tmp/ripplefield-sway-XXXXXX";
-    if (mkdtemp(dir) == nullptr || chown(dir, user->pw_uid, user->pw_gid) != 0) {
+    if (parent != nullptr) {
+        sway->runtimeDir = parent->runtimeDir; // the nested one's sockets beside the parent's
+        sway->nested = true;
+    } else if (mkdtemp(dir) == nullptr || chown(dir, user->pw_uid, user->pw_gid) != 0) {
         return ::testing::AssertionFailure() << "cannot make a runtime directory";
+    } else {
+        sway->runtimeDir = dir;
+        std::ofstream(sway->runtimeDir + "/config") << "xwayland disable\n";
     }
-    sway->runtimeDir = dir;
-    std::ofstream(sway->runtimeDir + "/config") << "xwayland disable\n";
     ProgramOptions options({"HOME=" + sway->runtimeDir, "XDG_RUNTIME_DIR=" + sway->runtimeDir,
-                            "PATH=/usr/bin:/bin", "WLR_BACKENDS=headless", "WLR_RENDERER=pixman",
-                            "WLR_LIBINPUT_NO_DEVICES=1"},
+                            "PATH=/usr/bin:/bin", "WLR_RENDERER=pixman",
+                            "WLR_LIBINPUT_NO_DEVICES=1",
+                            parent ? "WLR_BACKENDS=wayland" : "WLR_BACKENDS=headless",
+                            "WAYLAND_DISPLAY=" + (parent ? parent->socket : "")},
                            {}, false);
-    options.stderrFile = sway->runtimeDir + "/sway.log";
+    options.stderrFile = sway->runtimeDir + (parent ? "/nested.log" : "/sway.log");
     sway->program = StartProgram({"/usr/bin/setpriv", "--reuid=" + std::to_string(user->pw_uid),
                                   "--regid=" + std::to_string(user->pw_gid), "--clear-groups",
                                   "/usr/bin/sway", "-c", sway->runtimeDir + "/config"},
                                  options);
+    const std::string ipc =
+        "sway-ipc." + std::to_string(user->pw_uid) + "." + std::to_string(sway->program.pid);
     const bool up = WaitUntil(
         [&] {
-            sway->socket = FindSocket(sway->runtimeDir, "wayland-");
-            sway->ipc = FindSocket(sway->runtimeDir, "sway-ipc.");
+            sway->socket = FindSocket(sway->runtimeDir, "wayland-", parent ? parent->socket : "");
+            sway->ipc = FindSocket(sway->runtimeDir, ipc);
             return !sway->socket.empty() && !sway->ipc.empty() &&
-                   Swaymsg(*sway, "output HEADLESS-1 enable") == 0;
+                   Swaymsg(*sway, "-t get_outputs") == 0;
         },
         kPatientMs);
     if (!up) {
@@ -79,7 +89,7 @@ void StopSway(HeadlessSway* sway) {
             KillProgram(&sway->program);
         }
     }
-    if (!sway->runtimeDir.empty()) {
+    if (!sway->runtimeDir.empty() && !sway->nested) {
         RunProgram({"/bin/rm", "-rf", sway->runtimeDir});
         sway->runtimeDir.clear();
     }

@@ -12,10 +12,13 @@ struct HeadlessSway {
     std::string runtimeDir; // XDG_RUNTIME_DIR: the Wayland socket and the IPC socket
     std::string socket;     // WAYLAND_DISPLAY
     std::string ipc;        // SWAYSOCK
+    bool nested = false;
 };
 
-// One 1280x720 output at 60 Hz, no bar, no Xwayland. Needs root (useradd, setpriv).
-::testing::AssertionResult StartSway(HeadlessSway* sway);
+// One 1280x720 output at 60 Hz, no bar, no Xwayland. Needs root (useradd, setpriv). With a
+// parent, sway runs inside it instead (its wayland backend): each output is a window there, and
+// closing that window unplugs the output, which headless sway 1.7 cannot do.
+::testing::AssertionResult StartSway(HeadlessSway* sway, const HeadlessSway* parent = nullptr);
 void StopSway(HeadlessSway* sway);
 // What a client of it needs in its environment.
 std::vector<std::string> SwayEnvironment(const HeadlessSway& sway);

@@ -28,15 +28,16 @@ class WaylandProcessTest : public ::testing::Test {
     void TearDown() override {
         KillProgram(&program_);
         KillProgram(&pointer_);
+        StopSway(&nested_);
         StopSway(&sway_);
         if (!files_.empty()) {
             RunProgram({"/bin/rm", "-rf", files_});
         }
     }
     void Start(std::vector<std::string> args, std::vector<std::string> env = {},
-               const std::string& stderrFile = "") {
+               const std::string& stderrFile = "", const HeadlessSway* on = nullptr) {
         args.insert(args.begin(), kProgram);
-        std::vector<std::string> set = SwayEnvironment(sway_);
+        std::vector<std::string> set = SwayEnvironment(on ? *on : sway_);
         set.insert(set.end(), env.begin(), env.end());
         ProgramOptions options(set, {"RIPPLEFIELD_FREEZE"});
         options.stderrFile = stderrFile;
@@ -82,16 +83,17 @@ class WaylandProcessTest : public ::testing::Test {
         return !WaitForExit(&program_, 1500, &code);
     }
     // Buffers attached so far, from the protocol log (WAYLAND_DEBUG=1) in the file.
-    static int Attaches(const std::string& log) {
+    static int Attaches(const std::string& log, const char* what = ".attach(") {
         std::ifstream in(log);
         int n = 0;
         for (std::string line; std::getline(in, line);) {
-            n += line.find(".attach(") != std::string::npos;
+            n += line.find(what) != std::string::npos;
         }
         return n;
     }
 
     HeadlessSway sway_;
+    HeadlessSway nested_;
     RunningProgram program_;
     RunningProgram pointer_;
     std::string files_;
@@ -177,6 +179,29 @@ TEST_F(WaylandProcessTest, KeysButtonsAndMotionPastTheThresholdEndIt) {
         EXPECT_EQ(ExitCode(), 0);
         KillProgram(&pointer_);
     }
+}
+
+// An output that goes takes its surface with it and the others run on; with the last one gone the
+// saver ends with 0. Headless sway 1.7 cannot unplug an output: a sway nested in it can, whose
+// outputs are windows there that the outer one closes.
+TEST_F(WaylandProcessTest, UnpluggedOutputsGoAndTheRestRunOn) {
+    ASSERT_TRUE(StartSway(&nested_, &sway_));
+    ASSERT_EQ(Swaymsg(nested_, "create_output"), 0);
+    const std::string log = files_ + "/protocol.log";
+    Start({}, {"WAYLAND_DEBUG=1"}, log, &nested_);
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            return Attaches(log, "zwlr_layer_surface_v1@") > 0 && Attaches(log, "wl_output@") > 0 &&
+                   Attaches(log) > 10;
+        },
+        kPatientMs));
+    ASSERT_EQ(Swaymsg(sway_, "[title=WL-2] kill"), 0);
+    ASSERT_TRUE(WaitUntil([&] { return Attaches(log, ".global_remove(") == 1; }, kPatientMs));
+    const int before = Attaches(log);
+    EXPECT_TRUE(Running());
+    EXPECT_GT(Attaches(log), before) << "no frames on the output left";
+    ASSERT_EQ(Swaymsg(sway_, "[title=WL-1] kill"), 0);
+    EXPECT_EQ(ExitCode(), 0);
 }
 
 TEST_F(WaylandProcessTest, ALostCompositorEndsItWithOneAndOneLine) {
