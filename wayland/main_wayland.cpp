@@ -58,6 +58,7 @@ struct View {
     wl_callback* frame;              // the frame callback asked for, null when none is pending
     Output* output;                  // null for --window
     int scale;                       // buffer scale: physical pixels per surface pixel
+    int bufferScale;                 // the scale committed with the last buffer
     int width, height;               // surface-local, from the last configure; 0 before it
     int pendingWidth, pendingHeight; // a toplevel's size until its surface's configure
     bool started;
@@ -195,8 +196,14 @@ void DrawView(View* view) {
     wl_callback_add_listener(view->frame, &kFrameListener, view);
     if (g_wl.options.maxFps == 0 || TakeFrameSlot(&view->pacer, ReadSteadyMilliseconds())) {
         EnterView(view);
-        g_framesShown += StepFrame();
+        const bool shown = StepFrame();
         LeaveView(view);
+        // The scale goes with the first buffer of the new size, which it divides.
+        if (shown && view->bufferScale != view->scale) {
+            wl_surface_set_buffer_scale(surface, view->scale);
+            view->bufferScale = view->scale;
+        }
+        g_framesShown += shown;
     }
     wl_surface_commit(surface);
 }
@@ -209,7 +216,6 @@ void ApplySize(View* view) {
     }
     const int width = view->width * view->scale;
     const int height = view->height * view->scale;
-    wl_surface_set_buffer_scale(view->shm.surface, view->scale);
     EnterView(view);
     if (!view->started) {
         std::string error;
@@ -232,9 +238,7 @@ void ApplySize(View* view) {
     }
     LeaveView(view);
     if (view->frame == nullptr) {
-        DrawView(view);
-    } else {
-        wl_surface_commit(view->shm.surface); // the acknowledgement; the callback draws
+        DrawView(view); // else the callback draws, and commits the acknowledgement with it
     }
 }
 
@@ -309,6 +313,7 @@ std::unique_ptr<View> CreateView(Output* output) {
     view->shm.drawn = -1;
     view->output = output;
     view->scale = output ? std::max(output->scale, 1) : 1;
+    view->bufferScale = 1;
     wl_surface* surface = wl_compositor_create_surface(g_wl.compositor);
     view->shm.surface = surface;
     wl_surface_add_listener(surface, &kSurfaceListener, view.get());
