@@ -1,0 +1,311 @@
+// ripplefield.js -- the page's script: loads ripplefield.wasm, draws a frame into the canvas at
+// every animation frame, and goes full screen as a screen saver does. Node loads it too (the
+// tests, the benchmark), and uses only the loader.
+"use strict";
+
+// The module's imports: no files and no environment; what it writes to stderr goes to the console.
+function RippleImports(memory) {
+    const words = () => new DataView(memory().buffer);
+    return {
+        env: { emscripten_notify_memory_growth: () => {} },
+        wasi_snapshot_preview1: {
+            proc_exit: (code) => {
+                throw new Error("RippleField's module ended with " + code);
+            },
+            environ_sizes_get: (countAt, sizeAt) => {
+                words().setUint32(countAt, 0, true);
+                words().setUint32(sizeAt, 0, true);
+                return 0;
+            },
+            environ_get: () => 0,
+            fd_close: () => 0,
+            fd_seek: () => 70, // not seekable
+            fd_write: (fd, iovs, count, writtenAt) => {
+                const view = words();
+                let text = "";
+                let written = 0;
+                for (let i = 0; i < count; ++i) {
+                    const at = view.getUint32(iovs + 8 * i, true);
+                    const length = view.getUint32(iovs + 8 * i + 4, true);
+                    text += new TextDecoder().decode(new Uint8Array(memory().buffer, at, length));
+                    written += length;
+                }
+                view.setUint32(writtenAt, written, true);
+                console.error(text.replace(/\n$/, ""));
+                return 0;
+            },
+        },
+    };
+}
+
+// The model and the picture from the module's bytes. start and resize give whether the view can
+// be drawn; frame(counter, readout) draws the frame at a counter reading (the readout's text over
+// it unless readout is null) and gives whether there is an image; pixels() is that image, RGBA
+// bytes from the top, valid until the next call.
+async function LoadRippleField(bytes) {
+    let instance = null;
+    const imports = RippleImports(() => instance.exports.memory);
+    instance = (await WebAssembly.instantiate(bytes, imports)).instance;
+    const e = instance.exports;
+    e._initialize();
+    const ripple = { width: 0, height: 0, at: 0 };
+    const sized = (at, width, height) => {
+        ripple.at = at;
+        ripple.width = at !== 0 ? width : 0;
+        ripple.height = at !== 0 ? height : 0;
+        return at !== 0;
+    };
+    ripple.start = (seed, width, height) => sized(e.RippleStart(seed >>> 0, width, height),
+                                                  width, height);
+    ripple.resize = (width, height) => sized(e.RippleResize(width, height), width, height);
+    ripple.frame = (counter, readout) => {
+        if (readout !== null) {
+            const text = new TextEncoder().encode(readout.slice(0, 127));
+            const at = e.RippleReadout();
+            new Uint8Array(e.memory.buffer, at, text.length + 1).set([...text, 0]);
+        }
+        return e.RippleFrame(counter | 0, readout !== null) !== 0;
+    };
+    ripple.pixels = () =>
+        new Uint8ClampedArray(e.memory.buffer, ripple.at, 4 * ripple.width * ripple.height);
+    return ripple;
+}
+
+// The page's counter: whole milliseconds of performance.now(), wrapped to 32 bits as the native
+// counter is (it turns negative after 24.8 days).
+function ReadPageCounter() {
+    return Math.floor(performance.now()) | 0;
+}
+
+// ?freeze=SEED,MS: the seed and the one counter reading of every frame; null when absent,
+// undefined when malformed.
+function ParseFreeze(value) {
+    if (value === null) {
+        return null;
+    }
+    const parts = /^(\d{1,10}),(-?\d{1,10})$/.exec(value);
+    if (parts === null || Number(parts[1]) > 0xffffffff || Math.abs(Number(parts[2])) > 0x7fffffff) {
+        return undefined;
+    }
+    return { seed: Number(parts[1]), counter: Number(parts[2]) };
+}
+
+// Frames and busy time over intervals of about a second, as the native readout counts them; the
+// load is the share of the page's time spent drawing and showing frames.
+function MakeFpsCounter(now) {
+    return { start: now, busy: 0, frames: 0, fps: -1, load: 0 };
+}
+
+function CountFpsFrame(counter, now, busy) {
+    counter.frames += 1;
+    counter.busy += busy;
+    if (now - counter.start >= 1000) {
+        counter.fps = (counter.frames * 1000) / (now - counter.start);
+        counter.load = (100 * counter.busy) / (now - counter.start);
+        counter.start = now;
+        counter.frames = 0;
+        counter.busy = 0;
+    }
+}
+
+function FormatFpsReadout(counter) {
+    if (counter.fps < 0) {
+        return "FPS: --\nLoad: --%\nPresenter: canvas";
+    }
+    return `FPS: ${counter.fps.toFixed(1)}\nLoad: ${counter.load.toFixed(1)}%\nPresenter: canvas`;
+}
+
+// The screen saver's rules in a tab: a click or a key goes full screen; there, the cursor hides, a
+// wake lock holds the screen, and a key, a button or the pointer moving more than 4 pixels
+// (|dx| + |dy|, from where it rested when full screen began) leaves.
+const kMotionThreshold = 4;
+
+function MakeSaver(page) {
+    const saver = { full: false, pointer: null, origin: null, lock: null, pressedToLeave: false };
+    saver.enter = () => {
+        if (!saver.full && page.requestFullScreen) {
+            page.requestFullScreen();
+        }
+    };
+    saver.leave = () => {
+        if (saver.full) {
+            page.exitFullScreen();
+        }
+    };
+    saver.fullScreenChanged = (full) => {
+        saver.full = full;
+        saver.origin = full ? saver.pointer : null;
+        page.hideCursor(full);
+        if (full) {
+            saver.holdScreen();
+        } else if (saver.lock !== null) {
+            saver.lock.release().catch(() => {});
+            saver.lock = null;
+        }
+    };
+    // The browser drops the lock when the tab is hidden: it is taken again on coming back.
+    saver.holdScreen = () => {
+        if (!saver.full || saver.lock !== null || !page.requestWakeLock) {
+            return;
+        }
+        page.requestWakeLock().then(
+            (lock) => {
+                if (saver.full && saver.lock === null) {
+                    saver.lock = lock;
+                    lock.addEventListener("release", () => {
+                        if (saver.lock === lock) {
+                            saver.lock = null;
+                        }
+                    });
+                } else {
+                    lock.release().catch(() => {});
+                }
+            },
+            () => {}
+        );
+    };
+    saver.pointerMoved = (x, y) => {
+        saver.pointer = { x, y };
+        if (!saver.full) {
+            return;
+        }
+        if (saver.origin === null) {
+            saver.origin = { x, y }; // no position was known when full screen began
+        } else if (Math.abs(x - saver.origin.x) + Math.abs(y - saver.origin.y) > kMotionThreshold) {
+            saver.leave();
+        }
+    };
+    saver.keyPressed = (repeat) => {
+        if (saver.full && !repeat) {
+            saver.leave();
+        } else if (!saver.full) {
+            saver.enter();
+        }
+    };
+    // A press that leaves full screen must not have its click take it back there.
+    saver.buttonPressed = () => {
+        saver.pressedToLeave = saver.full;
+        saver.leave();
+    };
+    saver.clicked = () => {
+        if (saver.pressedToLeave) {
+            saver.pressedToLeave = false;
+        } else {
+            saver.enter();
+        }
+    };
+    return saver;
+}
+
+// The canvas's size in device pixels, so that a cell stays 6 device pixels at any zoom.
+function DevicePixelSize(entry) {
+    if (entry.devicePixelContentBoxSize) {
+        const box = entry.devicePixelContentBoxSize[0];
+        return { width: box.inlineSize, height: box.blockSize };
+    }
+    const ratio = window.devicePixelRatio || 1;
+    return {
+        width: Math.round(entry.contentRect.width * ratio),
+        height: Math.round(entry.contentRect.height * ratio),
+    };
+}
+
+async function RunPage() {
+    const message = document.getElementById("message");
+    const say = (text) => {
+        message.textContent = text;
+        message.hidden = false;
+    };
+    if (typeof WebAssembly !== "object") {
+        say("RippleField needs WebAssembly, which this browser does not offer.");
+        return;
+    }
+    const query = new URLSearchParams(location.search);
+    const freeze = ParseFreeze(query.get("freeze"));
+    if (freeze === undefined) {
+        say("?freeze=SEED,MS takes a seed (0 to 4294967295) and a count of milliseconds.");
+        return;
+    }
+    const showFps = query.has("fps");
+    const canvas = document.getElementById("picture");
+    const context = canvas.getContext("2d", { alpha: false });
+    let ripple;
+    try {
+        const response = await fetch("ripplefield.wasm");
+        if (!response.ok) {
+            throw new Error(response.status + " " + response.statusText);
+        }
+        ripple = await LoadRippleField(await response.arrayBuffer());
+    } catch (error) {
+        say("RippleField could not load its WebAssembly: " + error.message);
+        return;
+    }
+
+    const saver = MakeSaver({
+        requestFullScreen: document.documentElement.requestFullscreen
+            ? () => document.documentElement.requestFullscreen().catch(() => {})
+            : null,
+        exitFullScreen: () => document.exitFullscreen().catch(() => {}),
+        hideCursor: (hidden) => document.body.classList.toggle("saver", hidden),
+        requestWakeLock: navigator.wakeLock ? () => navigator.wakeLock.request("screen") : null,
+    });
+    window.rippleSaver = saver; // the tests drive its rules where the browser grants no full screen
+    document.addEventListener("fullscreenchange", () =>
+        saver.fullScreenChanged(document.fullscreenElement !== null));
+    document.addEventListener("visibilitychange", () => saver.holdScreen());
+    addEventListener("pointermove", (event) => saver.pointerMoved(event.screenX, event.screenY));
+    addEventListener("pointerdown", () => saver.full && saver.buttonPressed());
+    addEventListener("click", () => saver.clicked());
+    addEventListener("keydown", (event) => saver.keyPressed(event.repeat));
+
+    let wanted = null; // the device-pixel size the canvas should have
+    let started = false;
+    const observer = new ResizeObserver((entries) => {
+        wanted = DevicePixelSize(entries[entries.length - 1]);
+    });
+    try {
+        observer.observe(canvas, { box: "device-pixel-content-box" });
+    } catch (error) {
+        observer.observe(canvas);
+    }
+
+    const seed = freeze ? freeze.seed : crypto.getRandomValues(new Uint32Array(1))[0];
+    const fps = MakeFpsCounter(performance.now());
+    let image = null;
+    const step = () => {
+        requestAnimationFrame(step);
+        const began = performance.now();
+        if (wanted !== null && (!started || wanted.width !== canvas.width ||
+                                wanted.height !== canvas.height)) {
+            canvas.width = wanted.width;
+            canvas.height = wanted.height;
+            if (started) {
+                ripple.resize(wanted.width, wanted.height);
+            } else {
+                ripple.start(seed, wanted.width, wanted.height);
+                started = true;
+            }
+            image = null;
+        }
+        if (!started) {
+            return;
+        }
+        const counter = freeze ? freeze.counter : ReadPageCounter();
+        if (ripple.frame(counter, showFps ? FormatFpsReadout(fps) : null)) {
+            const pixels = ripple.pixels();
+            if (image === null || image.data.buffer !== pixels.buffer) {
+                image = new ImageData(pixels, ripple.width, ripple.height);
+            }
+            context.putImageData(image, 0, 0);
+        }
+        const now = performance.now();
+        CountFpsFrame(fps, now, now - began);
+    };
+    requestAnimationFrame(step);
+}
+
+if (typeof module === "object") {
+    module.exports = { LoadRippleField, ParseFreeze, MakeSaver, kMotionThreshold };
+} else {
+    RunPage();
+}
