@@ -197,17 +197,23 @@ function MakeSaver(page) {
     return saver;
 }
 
-// The canvas's size in device pixels, so that a cell stays 6 device pixels at any zoom.
+// The canvas's size in device pixels, so that a cell stays 6 device pixels at any zoom: the
+// browser's own count where it has one that agrees with the ratio (an emulated ratio leaves it at
+// the CSS size), else the CSS size times the ratio.
 function DevicePixelSize(entry) {
-    if (entry.devicePixelContentBoxSize) {
-        const box = entry.devicePixelContentBoxSize[0];
-        return { width: box.inlineSize, height: box.blockSize };
-    }
     const ratio = window.devicePixelRatio || 1;
-    return {
+    const scaled = {
         width: Math.round(entry.contentRect.width * ratio),
         height: Math.round(entry.contentRect.height * ratio),
     };
+    if (entry.devicePixelContentBoxSize) {
+        const box = entry.devicePixelContentBoxSize[0];
+        if (Math.abs(box.inlineSize - scaled.width) <= 1 &&
+            Math.abs(box.blockSize - scaled.height) <= 1) {
+            return { width: box.inlineSize, height: box.blockSize };
+        }
+    }
+    return scaled;
 }
 
 async function RunPage() {

@@ -43,4 +43,38 @@ function FirstDifference(image, expected, width) {
     return null;
 }
 
-module.exports = { root, webBuild, wasmFile, NativeFrame, FirstDifference };
+// The site (the web build's folder) on a local port, as any static host serves it; every path
+// asked for is recorded.
+function ServeSite() {
+    const http = require("node:http");
+    const types = { ".html": "text/html", ".js": "text/javascript", ".wasm": "application/wasm" };
+    const requests = [];
+    const server = http.createServer((request, response) => {
+        const name = new URL(request.url, "http://localhost").pathname;
+        requests.push(name);
+        const file = path.join(webBuild, name === "/" ? "index.html" : path.basename(name));
+        if (!/^\/[\w.-]*$/.test(name) || !(path.extname(file) in types) || !fs.existsSync(file)) {
+            response.writeHead(404).end();
+            return;
+        }
+        response.writeHead(200, { "Content-Type": types[path.extname(file)] });
+        response.end(fs.readFileSync(file));
+    });
+    return new Promise((resolve) => server.listen(0, "127.0.0.1", () =>
+        resolve({ url: `http://127.0.0.1:${server.address().port}/`, requests,
+                  close: () => server.close() })));
+}
+
+// Debian's Chromium, headless, with nothing of its own on the network and colours left as sRGB.
+const kChromiumArguments = ["--no-sandbox", "--headless", "--disable-gpu", "--disable-quic",
+    "--no-first-run", "--disable-background-networking", "--disable-component-update",
+    "--disable-sync", "--force-color-profile=srgb"];
+
+function LaunchChromium() {
+    const { chromium } = require("playwright-core");
+    return chromium.launch({ executablePath: process.env.RIPPLEFIELD_CHROMIUM || "/usr/bin/chromium",
+                             args: kChromiumArguments });
+}
+
+module.exports = { root, webBuild, wasmFile, NativeFrame, FirstDifference, ServeSite,
+                   LaunchChromium, kChromiumArguments };
