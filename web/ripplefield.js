@@ -110,9 +110,9 @@ function CountFpsFrame(counter, now, busy) {
 
 function FormatFpsReadout(counter) {
     if (counter.fps < 0) {
-        return "FPS: --\nLoad: --%\nPresenter: canvas";
+        return "FPS: --\nLoad: --%\nPresenter: image";
     }
-    return `FPS: ${counter.fps.toFixed(1)}\nLoad: ${counter.load.toFixed(1)}%\nPresenter: canvas`;
+    return `FPS: ${counter.fps.toFixed(1)}\nLoad: ${counter.load.toFixed(1)}%\nPresenter: image`;
 }
 
 // The screen saver's rules in a tab: a click or a key goes full screen; there, the cursor hides, a
