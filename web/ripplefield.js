@@ -92,13 +92,16 @@ function ParseFreeze(value) {
 
 // Frames and busy time over intervals of about a second, as the native readout counts them; the
 // load is the share of the page's time spent drawing and showing frames.
+// The totals since the start are for the benchmark.
 function MakeFpsCounter(now) {
-    return { start: now, busy: 0, frames: 0, fps: -1, load: 0 };
+    return { start: now, busy: 0, frames: 0, fps: -1, load: 0, total: 0, totalBusy: 0 };
 }
 
 function CountFpsFrame(counter, now, busy) {
     counter.frames += 1;
     counter.busy += busy;
+    counter.total += 1;
+    counter.totalBusy += busy;
     if (now - counter.start >= 1000) {
         counter.fps = (counter.frames * 1000) / (now - counter.start);
         counter.load = (100 * counter.busy) / (now - counter.start);
@@ -277,6 +280,7 @@ async function RunPage() {
 
     const seed = freeze ? freeze.seed : crypto.getRandomValues(new Uint32Array(1))[0];
     const fps = MakeFpsCounter(performance.now());
+    window.rippleFps = fps;
     let image = null;
     const step = () => {
         requestAnimationFrame(step);

@@ -22,10 +22,16 @@ struct Canvas {
 Canvas g_canvas = {0, 0, nullptr, ""};
 
 // The margins come out of the picture with their alpha bits clear (GL clears to alpha 0), which a
-// canvas would premultiply into black: every pixel is made opaque.
-void MakeOpaque(uint32_t* pixels, size_t count) {
-    for (size_t i = 0; i < count; ++i) {
-        pixels[i] |= 0xFF000000u;
+// canvas would premultiply into black: their rows are made opaque. A row whose first pixel has no
+// red is a margin's (a cell's red is at least 0.4, and the readout starts further right).
+void MakeMarginsOpaque(uint32_t* pixels, int width, int height) {
+    for (int y = 0; y < height; ++y) {
+        uint32_t* const row = pixels + static_cast<size_t>(y) * width;
+        if ((row[0] & 0xFFu) == 0) {
+            for (int x = 0; x < width; ++x) {
+                row[x] |= 0xFF000000u;
+            }
+        }
     }
 }
 
@@ -88,6 +94,6 @@ WEB_EXPORT(RippleFrame) bool RippleFrame(int milliseconds, bool withReadout) {
     if (withReadout) {
         DrawPictureText(image, g_canvas.readout);
     }
-    MakeOpaque(g_canvas.pixels, static_cast<size_t>(g_canvas.width) * g_canvas.height);
+    MakeMarginsOpaque(g_canvas.pixels, g_canvas.width, g_canvas.height);
     return true;
 }
