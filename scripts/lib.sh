@@ -210,14 +210,16 @@ install_web_packages() {
     apt_install $missing
 }
 
-# Builds the page, its script and ripplefield.wasm into build/web (the site) with emscripten, whose
-# Debian package finds its Node modules through NODE_PATH.
+# build_web [SOURCE]: builds the page, its script and ripplefield.wasm into SOURCE/build/web (the
+# site; SOURCE is the checkout, ROOT by default) with emscripten, whose Debian package finds its
+# Node modules through NODE_PATH.
 build_web() {
+    src=${1:-$ROOT}
     export NODE_PATH="${NODE_PATH:+$NODE_PATH:}/usr/share/nodejs"
-    mkdir -p "$ROOT/build"
-    emcmake cmake -S "$ROOT/web" -B "${1:-$ROOT/build/web}" -DCMAKE_BUILD_TYPE=Release \
-        >"$ROOT/build/web-configure.log" 2>&1 || { cat "$ROOT/build/web-configure.log"; return 1; }
-    cmake --build "${1:-$ROOT/build/web}" -j2
+    mkdir -p "$src/build/web" || return 1
+    emcmake cmake -S "$src/web" -B "$src/build/web" -DCMAKE_BUILD_TYPE=Release \
+        >"$src/build/web-configure.log" 2>&1 || { cat "$src/build/web-configure.log"; return 1; }
+    cmake --build "$src/build/web" -j2
 }
 
 # The web tests' Node modules, as tests/web/package-lock.json pins them, in build/web-tests;
