@@ -10,13 +10,14 @@
 #include <string>
 #include <vector>
 
-#include "model/animation.h"
+#include "frames/frame_step.h"
 #include "model/field.h"
 #include "model/scene.h"
-#include "picture/picture.h"
+#include "picture/memory_presenter.h"
 #include "render/frame.h"
 #include "render/gl.h"
 #include "render/gl_context.h"
+#include "render/gl_presenter.h"
 
 namespace {
 
@@ -34,14 +35,13 @@ int NextReading() {
     return g_milliseconds;
 }
 
-// A scene as the saver starts it, seeded the same way on every run.
-void StartScene(ViewSize size) {
+// A scene as the saver starts it, seeded the same way on every run, with the counter stepping
+// 16 ms a frame from 0.
+void StartBenchScene(ViewSize size) {
     ResetModelState();
     g_milliseconds = 0;
-    SeedRandom(12345);
-    g_model.scene.viewWidth = size.width;
-    g_model.scene.viewHeight = size.height;
-    ResetScene();
+    StartScene(12345, size.width, size.height);
+    g_frameLoop.readCounter = NextReading;
 }
 
 void TouchRow(const FieldRow& row, void*) {
@@ -55,7 +55,7 @@ void BenchField(benchmark::State& state, FieldPath path, ViewSize size) {
         return;
     }
     SelectFieldPath(path);
-    StartScene(size);
+    StartBenchScene(size);
     g_model.scene.letterbox = 0.0;
     FieldFrame frame;
     PrepareFieldFrame(&frame);
@@ -65,34 +65,45 @@ void BenchField(benchmark::State& state, FieldPath path, ViewSize size) {
     }
 }
 
-// Model step, field, submission and glFinish, on the fastest field path.
-void BenchFrame(benchmark::State& state, SubmitMode mode, ViewSize size) {
-    HeadlessView view{size.width, size.height};
-    const GLContext context = CreateGLContext(&view);
-    if (context.render == nullptr) {
-        state.SkipWithError("no headless OpenGL context");
-        return;
-    }
-    SelectFieldPath(FieldPath::kAvx2);
-    SelectSubmitMode(mode);
-    StartScene(size);
-    InitGLState(size.width, size.height);
-    // The first frames compile the driver's shaders: not part of a frame's cost.
+// The frame step on a presenter, five frames first (GL compiles its shaders in them), then the
+// timed ones; finish waits for GL's drawing, which its own threads do.
+void BenchFrames(benchmark::State& state, const Presenter* presenter, void (*finish)()) {
+    StartFrameLoop(presenter, false);
     for (int i = 0; i < 5; ++i) {
-        AdvanceFrame(NextReading());
-        DrawFrame();
-        glFinish();
+        StepFrame();
+        finish();
     }
     const std::clock_t start = std::clock(); // all threads of the process
     for (auto _ : state) {
-        AdvanceFrame(NextReading());
-        DrawFrame();
-        glFinish();
+        StepFrame();
+        finish();
     }
     const double milliseconds = 1000.0 * (std::clock() - start) / CLOCKS_PER_SEC;
     state.counters["process_ms"] =
         benchmark::Counter(milliseconds, benchmark::Counter::kAvgIterations);
-    DestroyGLContext(&view, context.device, context.render);
+}
+
+void FinishGL() {
+    glFinish();
+}
+
+void FinishPicture() {
+    benchmark::ClobberMemory();
+}
+
+// Model step, field, submission and glFinish, on the fastest field path.
+void BenchFrame(benchmark::State& state, SubmitMode mode, ViewSize size) {
+    HeadlessView view{size.width, size.height};
+    SelectFieldPath(FieldPath::kAvx2);
+    SelectSubmitMode(mode);
+    std::string error;
+    if (!kGlPresenter.start(&view, size.width, size.height, &error)) {
+        state.SkipWithError(error.c_str());
+        return;
+    }
+    StartBenchScene(size);
+    BenchFrames(state, &kGlPresenter, FinishGL);
+    kGlPresenter.stop();
 }
 
 // Model step, field and pixels on one thread, into an image laid out as an X server's 24-bit
@@ -100,26 +111,15 @@ void BenchFrame(benchmark::State& state, SubmitMode mode, ViewSize size) {
 void BenchPicture(benchmark::State& state, ViewSize size) {
     SelectFieldPath(PickFieldPath(nullptr, CpuHasFieldPath(FieldPath::kSse2),
                                   CpuHasFieldPath(FieldPath::kAvx2)));
-    StartScene(size);
-    std::vector<uint32_t> pixels(static_cast<size_t>(size.width) * size.height);
-    const PictureImage image{pixels.data(), size.width, size.height, size.width, {16, 8, 0, 0}};
-    if (!SizePicture(size.width, size.height)) {
-        state.SkipWithError("out of memory");
+    TexelLayout xrgb = {16, 8, 0, 0};
+    std::string error;
+    if (!kMemoryPresenter.start(&xrgb, size.width, size.height, &error)) {
+        state.SkipWithError(error.c_str());
         return;
     }
-    for (int i = 0; i < 5; ++i) {
-        AdvanceFrame(NextReading());
-        DrawPictureFrame(image);
-    }
-    const std::clock_t start = std::clock();
-    for (auto _ : state) {
-        AdvanceFrame(NextReading());
-        DrawPictureFrame(image);
-        benchmark::ClobberMemory();
-    }
-    const double milliseconds = 1000.0 * (std::clock() - start) / CLOCKS_PER_SEC;
-    state.counters["process_ms"] =
-        benchmark::Counter(milliseconds, benchmark::Counter::kAvgIterations);
+    StartBenchScene(size);
+    BenchFrames(state, &kMemoryPresenter, FinishPicture);
+    kMemoryPresenter.stop();
 }
 
 std::string SizeName(ViewSize size) {

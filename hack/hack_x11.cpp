@@ -1,12 +1,14 @@
 // hack_x11.cpp -- ripplefield, the display mode for the X screen saver: the display, the window it
 // draws into, the presenter, X events, signals and the paced frame loop.
-#include "hack/image_x11.h"
+#include "frames/elapsed.h"
+#include "frames/frame_pacer.h"
+#include "frames/frame_step.h"
+#include "hack/image_presenter_x11.h"
 #include "hack/options.h"
-#include "hack/picture.h"
 #include "model/scene.h"
-#include "render/elapsed.h"
-#include "render/frame_pacer.h"
+#include "model/text.h"
 #include "render/gl_context_glx.h"
+#include "render/gl_presenter.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -19,7 +21,6 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <string>
 
 #include <fcntl.h>
@@ -31,8 +32,6 @@ namespace {
 constexpr int kExitFailed = 1;
 constexpr int kOwnWindowWidth = 1024;
 constexpr int kOwnWindowHeight = 768;
-
-enum class Presenter { kGl, kImage };
 
 // The process-wide record of the display mode's X11 side.
 struct HackState {
@@ -46,29 +45,12 @@ struct HackState {
     bool resized;
     bool windowGone;
     int signalPipe[2]; // a signal writes a byte, so that the wait between frames wakes up
-    Presenter presenter;
 };
 
-HackState g_hack = {nullptr, 0, false, 0, 0, 0, 0, false, false, {-1, -1}, Presenter::kGl};
+HackState g_hack = {nullptr, 0, false, 0, 0, 0, 0, false, false, {-1, -1}};
 volatile sig_atomic_t g_stopRequested = 0;
-bool g_frozen = false; // RIPPLEFIELD_FREEZE: every frame reads the same counter value
-int32_t g_frozenMilliseconds = 0;
 
-// The counter's reading that the next frame advances the model to.
-int ReadFrameCounter() {
-    return g_frozen ? g_frozenMilliseconds : ReadElapsedMilliseconds();
-}
-
-// Prints one line on stderr; control characters from the command line cannot break it in two.
-void PrintLine(std::string line) {
-    for (char& c : line) {
-        if (static_cast<unsigned char>(c) < 0x20) {
-            c = '?';
-        }
-    }
-    std::fprintf(stderr, "%s\n", line.c_str());
-}
-
+// One line on stderr, the user's text in it cleaned.
 void ReportError(const std::string& message) {
     PrintLine("ripplefield: " + message);
 }
@@ -96,7 +78,9 @@ bool InstallStopSignals() {
     struct sigaction action = {};
     action.sa_handler = RequestStop;
     sigemptyset(&action.sa_mask);
-    return sigaction(SIGTERM, &action, nullptr) == 0 && sigaction(SIGINT, &action, nullptr) == 0;
+    // A daemon may end a display mode with SIGHUP as well as SIGTERM.
+    return sigaction(SIGTERM, &action, nullptr) == 0 && sigaction(SIGINT, &action, nullptr) == 0 &&
+           sigaction(SIGHUP, &action, nullptr) == 0;
 }
 
 // Errors about our window once it has gone (its frames still in flight) mean the run is over;
@@ -107,13 +91,6 @@ int OnXError(Display*, XErrorEvent* event) {
         g_hack.windowGone = true;
     }
     return 0;
-}
-
-// Processor time of the whole process, the driver's drawing threads included.
-double CpuMs() {
-    timespec now;
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return now.tv_sec * 1000.0 + now.tv_nsec / 1e6;
 }
 
 // The refresh rate of the screen in Hz as RandR reports it; 0 when it does not.
@@ -272,20 +249,11 @@ void RunFrames(Display* display, double periodMs) {
             return;
         }
         if (g_hack.resized) {
-            if (g_hack.presenter == Presenter::kGl) {
-                ResizePicture(g_hack.width, g_hack.height);
-            } else {
-                ResizeImagePresenter(g_hack.width, g_hack.height);
-            }
+            g_frameLoop.presenter->resize(g_hack.width, g_hack.height);
             g_hack.resized = false;
         }
-        const double now = ReadSteadyMilliseconds();
-        if (!paced || TakeFrameSlot(&pacer, now)) {
-            if (g_hack.presenter == Presenter::kGl) {
-                DrawPicture(ReadFrameCounter(), now, CpuMs());
-            } else {
-                DrawImageFrame(ReadFrameCounter(), now, CpuMs());
-            }
+        if (!paced || TakeFrameSlot(&pacer, ReadSteadyMilliseconds())) {
+            StepFrame();
         }
         if (XPending(display) > 0 || g_stopRequested) {
             continue; // events came while drawing
@@ -295,62 +263,55 @@ void RunFrames(Display* display, double periodMs) {
     }
 }
 
-// Starts the presenter the choice asks for: with auto, GL unless it is a software rasteriser or
-// no GL context can be made on the window. False, with the reason in error, when none can draw.
-bool StartPresenter(PresentChoice choice, X11View* view, const HackOptions& options,
-                    std::string* error) {
-    Display* display = view->display;
-    if (choice != PresentChoice::kImage && HasGlx(display)) {
-        if (StartPicture(view, g_hack.width, g_hack.height, options.showFps,
-                         ReadSteadyMilliseconds(), CpuMs())) {
-            if (choice == PresentChoice::kGl || !IsSoftwareRenderer(PictureRenderer())) {
-                g_hack.presenter = Presenter::kGl;
-                return true;
-            }
-            StopPicture(view);
-        } else if (choice == PresentChoice::kGl) {
-            *error = view->error != nullptr ? view->error : "no OpenGL context";
-            return false;
-        }
-    } else if (choice == PresentChoice::kGl) {
+// Starts the presenter the choice asks for. auto takes GL unless it is a software rasteriser or
+// no context can be made on the window, and the image otherwise; where the image cannot take the
+// window's visual (a 30-bit display), a software GL still draws it. Null, with the reason in
+// error, when none can draw.
+const Presenter* StartPresenter(PresentChoice choice, X11View* view, std::string* error) {
+    const bool glx = HasGlx(view->display);
+    if (choice == PresentChoice::kGl && !glx) {
         *error = "the display offers no OpenGL (GLX)";
-        return false;
+        return nullptr;
     }
-    g_hack.presenter = Presenter::kImage;
-    return StartImagePresenter(display, view->window, g_hack.width, g_hack.height, options.showFps,
-                               ReadSteadyMilliseconds(), CpuMs(), error);
+    bool softwareGl = false;
+    if (choice != PresentChoice::kImage && glx) {
+        if (kGlPresenter.start(view, g_hack.width, g_hack.height, error)) {
+            if (choice == PresentChoice::kGl || !IsSoftwareRenderer(GlPresenterRenderer())) {
+                return &kGlPresenter;
+            }
+            kGlPresenter.stop();
+            softwareGl = true;
+        } else if (choice == PresentChoice::kGl) {
+            return nullptr;
+        }
+    }
+    if (kImagePresenter.start(view, g_hack.width, g_hack.height, error)) {
+        return &kImagePresenter;
+    }
+    std::string glError;
+    if (softwareGl && kGlPresenter.start(view, g_hack.width, g_hack.height, &glError)) {
+        return &kGlPresenter;
+    }
+    return nullptr;
 }
 
 // RIPPLEFIELD_FREEZE=SEED,MS: the scene starts from that seed and the clock always reads MS, so
 // that every frame is the one ripplefield-render --seed SEED --ticks MS draws (for comparisons
 // and tests). Read before the display is opened, so that a bad value shows no window; false, with
-// one line, for a value that is not two such numbers.
+// one line, for a value that is not two such numbers. Unfrozen, the seed is the steady clock's
+// milliseconds, as the Windows saver's is the tick count.
 bool ReadFreeze(const char* value, uint32_t* seed) {
+    *seed = static_cast<uint32_t>(static_cast<uint64_t>(ReadSteadyMilliseconds()));
     if (value == nullptr || value[0] == '\0') {
         return true;
     }
-    if (!ParseFreeze(value, seed, &g_frozenMilliseconds)) {
+    int32_t milliseconds = 0;
+    if (!ParseFreeze(value, seed, &milliseconds)) {
         ReportError(std::string("RIPPLEFIELD_FREEZE '") + value + "' is not SEED,MILLISECONDS");
         return false;
     }
-    g_frozen = true;
+    FreezeFrameCounter(milliseconds);
     return true;
-}
-
-// After the presenter has seeded the scene from the clock.
-void ApplyFreeze(uint32_t seed) {
-    if (g_frozen) {
-        SeedRandom(seed);
-        ResetScene();
-    }
-}
-
-void StopPresenter(X11View* view) {
-    if (g_hack.presenter == Presenter::kGl) {
-        StopPicture(view);
-    } else {
-        StopImagePresenter();
-    }
 }
 
 // The steps of a run, after the command line: display, window, presenter, frames, release.
@@ -363,8 +324,8 @@ int RunHack(const HackOptions& options) {
         ReportError(error);
         return kExitFailed;
     }
-    uint32_t frozenSeed = 0;
-    if (!ReadFreeze(std::getenv("RIPPLEFIELD_FREEZE"), &frozenSeed)) {
+    uint32_t seed = 0;
+    if (!ReadFreeze(std::getenv("RIPPLEFIELD_FREEZE"), &seed)) {
         return kExitFailed;
     }
     // Before the display, so that a stop that comes early still ends the run cleanly.
@@ -396,12 +357,10 @@ int RunHack(const HackOptions& options) {
         ready = AdoptWindow(display, windowId);
     }
     X11View view{display, g_hack.window, nullptr};
-    if (ready && !StartPresenter(choice, &view, options, &error)) {
+    const Presenter* presenter = ready ? StartPresenter(choice, &view, &error) : nullptr;
+    if (ready && presenter == nullptr) {
         ReportError(error + " (window " + WindowName(g_hack.window) + ")");
         ready = false;
-    }
-    if (ready) {
-        ApplyFreeze(frozenSeed);
     }
     if (!ready) {
         if (g_hack.ownWindow) {
@@ -417,9 +376,11 @@ int RunHack(const HackOptions& options) {
                             : DefaultRootWindow(display);
     const double periodMs = options.hasDelay ? options.delayMicroseconds / 1000.0
                                              : RefreshPeriodMs(ReadRefreshRate(display, root));
+    StartScene(seed, g_hack.width, g_hack.height);
+    StartFrameLoop(presenter, options.showFps);
     RunFrames(display, periodMs);
 
-    StopPresenter(&view);
+    presenter->stop();
     if (g_hack.ownWindow && !g_hack.windowGone) {
         XDestroyWindow(display, g_hack.window);
     }
@@ -433,12 +394,11 @@ int main(int argc, char** argv) {
     HackOptions options;
     std::string error;
     const ParseStatus parsed = ParseHackOptions(argc, argv, &options, &error);
-    if (parsed == ParseStatus::kUnrecognised) {
-        PrintLine(error);
-        std::fputs(kHackUsage, stderr);
-        return kExitFailed;
+    if (parsed == ParseStatus::kHelpAsked) {
+        std::fputs(kHackUsage, stdout);
+        return 0;
     }
-    if (parsed == ParseStatus::kBadValue) {
+    if (parsed == ParseStatus::kBadArguments) {
         ReportError(error);
         return kExitFailed;
     }

@@ -20,10 +20,10 @@ struct HackOptions {
     PresentChoice present;
 };
 
-enum class ParseStatus { kParsed, kUnrecognised, kBadValue, kVersionAsked };
+enum class ParseStatus { kParsed, kHelpAsked, kVersionAsked, kBadArguments };
 
 // Reads the command line in order; a later option overrides an earlier one. On failure error
-// holds one line for stderr (for kUnrecognised, "Unrecognised option: X", before the usage).
+// holds one line for stderr, the user's text in it as given.
 ParseStatus ParseHackOptions(int argc, const char* const* argv, HackOptions* options,
                              std::string* error);
 // A window id in hex (0x...) or decimal, 1 to 0x1FFFFFFF; false when the text is not one.
@@ -40,7 +40,6 @@ bool ChooseHackTarget(const HackOptions& options, const char* xscreensaverWindow
 // The choice that RIPPLEFIELD_PRESENT's value names ("gl", "image" or "auto"); none, or a name that
 // is none of these (with one line on stderr), gives auto.
 PresentChoice PickPresentChoice(const char* request);
-const char* PresentChoiceName(PresentChoice choice);
 // RIPPLEFIELD_FREEZE's value "SEED,MILLISECONDS": a seed of 0 to 4294967295 and a clock reading
 // of -2147483648 to 2147483647, both decimal; false when the text is not that.
 bool ParseFreeze(const char* text, uint32_t* seed, int32_t* milliseconds);
@@ -48,7 +47,7 @@ bool ParseFreeze(const char* text, uint32_t* seed, int32_t* milliseconds);
 // swrast, which calls itself "Software Rasterizer").
 bool IsSoftwareRenderer(const char* renderer);
 
-// The lines printed after "Unrecognised option".
+// What --help prints.
 extern const char kHackUsage[];
 // What --version prints: the program's name and version, one line.
 extern const char kHackVersion[];

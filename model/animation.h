@@ -6,5 +6,6 @@ void TickClock(int milliseconds);
 // Advances every live oscillator by the clock's dt: chase toggles, target changes, rate, phase.
 void StepOscillators();
 // One frame's step of the model at a reading of the counter: TickClock, StepOscillators, then the
-// letterbox from oscillator 7. The one place the model moves: every front end calls it.
+// letterbox from oscillator 7. The one place the model moves: the frame step (frames/) calls it
+// for every front end.
 void AdvanceFrame(int milliseconds);

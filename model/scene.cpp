@@ -57,8 +57,15 @@ void ResetScene() {
     s.gainB = 1.0;
     s.tailGain = 1.0;
     s.fieldScale = 1.0;
-    s.cellSize = 6.0;
+    s.cellSize = kCellSize;
     s.blobCount = 7;
     s.oscillatorCount = 45;
     RandomizeOscillators();
+}
+
+void StartScene(uint32_t seed, int width, int height) {
+    SeedRandom(seed);
+    g_model.scene.viewWidth = width;
+    g_model.scene.viewHeight = height;
+    ResetScene();
 }

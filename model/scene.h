@@ -6,6 +6,9 @@
 constexpr int kOscillatorCapacity = 100;
 constexpr int kBlobParamCapacity = 50; // four values per blob, so at most 12 blobs
 constexpr int kMaxBlobs = 12;
+constexpr double kCellSize = 6.0; // a cell's edge in pixels, as every scene starts
+// 2^27 pixels: 16000 x 16000 is more, and a 32-bit process could not hold a frame's buffers.
+constexpr long long kMaxViewPixels = 1LL << 27;
 
 struct SceneParams {
     int viewWidth;
@@ -62,3 +65,6 @@ double RandUniform(float x);
 double OscSample(int i, double a, double b, double c);
 void RandomizeOscillators();
 void ResetScene();
+// A new scene of that view size from that seed: every front end starts its scene here, after its
+// presenter has started.
+void StartScene(uint32_t seed, int width, int height);

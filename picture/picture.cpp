@@ -229,7 +229,8 @@ bool SizePicture(int width, int height) {
     grid.width = width;
     grid.yStart = 0;
     grid.yEnd = height;
-    grid.cellSize = g_model.scene.cellSize;
+    // A presenter sizes its view before its scene starts: the scene's cells are then the default.
+    grid.cellSize = g_model.scene.cellSize > 0.0 ? g_model.scene.cellSize : kCellSize;
     int columns = 0;
     int rows = 0;
     CountFieldCells(grid, &columns, &rows);

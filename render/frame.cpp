@@ -2,13 +2,10 @@
 // field drawn as one quad per cell or as a texture with the same pixels.
 #include "render/frame.h"
 
-#include "model/animation.h"
 #include "model/field.h"
 #include "model/named_choice.h"
 #include "model/scene.h"
-#include "render/elapsed.h"
 #include "render/gl.h"
-#include "render/gl_context.h"
 #include "render/texture_frame.h"
 
 #include <cstdio>
@@ -165,13 +162,6 @@ void ClearFrame() {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 }
 
-int (*g_readFrameCounter)() = ReadElapsedMilliseconds;
-
-void RenderFrame() {
-    AdvanceFrame(g_readFrameCounter());
-    DrawFrame();
-}
-
 void DrawFrame() {
     const SceneParams& s = g_model.scene;
     if (!g_view.drawn) {
@@ -322,11 +312,4 @@ SubmitMode ActiveSubmitMode() {
 
 void SetFrameLimits(const FrameLimits& limits) {
     g_limits = limits;
-}
-
-void PresentFrame(void* device) {
-    RenderFrame();
-    if (g_view.drawn) {
-        SwapGLBuffers(device);
-    }
 }

@@ -27,12 +27,9 @@ void RenderFrame();
 void DrawField();
 // RenderFrame, then shows it.
 void PresentFrame(void* device);
-// The counter that RenderFrame reads: ReadElapsedMilliseconds (render/elapsed.h) unless a test
+// The counter that RenderFrame reads: ReadElapsedMilliseconds (frames/elapsed.h) unless a test
 // puts its own in place.
 extern int (*g_readFrameCounter)();
-
-// 2^27 pixels: 16000 x 16000 is more, and a 32-bit process could not hold its colour buffers.
-constexpr long long kMaxViewPixels = 1LL << 27;
 
 // How DrawField hands its cells to GL: one glBegin/glEnd of immediate calls; the same quads,
 // colours and order from client arrays, a few thousand cells per glDrawArrays; or the colours as

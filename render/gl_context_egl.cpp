@@ -82,3 +82,7 @@ void SwapGLBuffers(void* device) {
 bool SetSwapInterval(void*, int) {
     return false;
 }
+
+const char* GLContextFailure(void*) {
+    return "cannot create a headless OpenGL context";
+}

@@ -2,22 +2,19 @@
 // display modes draw into a window that another program made.
 #include "render/gl_context_glx.h"
 
-#include "model/scene.h"
-#include "render/elapsed.h"
 #include "render/extension_list.h"
 #include "render/gl_context.h"
-#include "render/x_error_trap_x11.h"
+#include "x11/x_error_trap_x11.h"
 
 #include <GL/glx.h>
 #include <GL/glxext.h>
-
-#include <cstdint>
 
 namespace {
 
 struct GlxSurface {
     Display* display;
     Window window;
+    int screen;
     bool doubleBuffered; // else a frame is shown by flushing it
 };
 
@@ -50,31 +47,6 @@ const char* CheckGLVisual(Display* display, XVisualInfo* info, bool* doubleBuffe
 
 template <typename Proc> Proc LookUpGlx(const char* name) {
     return reinterpret_cast<Proc>(glXGetProcAddressARB(reinterpret_cast<const GLubyte*>(name)));
-}
-
-// One swap per display refresh, through whichever swap-control extension the driver offers. A
-// server that accepts the interval but does not wait (Xvfb) is paced by the front end's cadence.
-void RequestSwapInterval(Display* display, int screen, Window window) {
-    const char* extensions = glXQueryExtensionsString(display, screen);
-    if (ListsExtension(extensions, "GLX_EXT_swap_control")) {
-        auto swapInterval = LookUpGlx<PFNGLXSWAPINTERVALEXTPROC>("glXSwapIntervalEXT");
-        if (swapInterval != nullptr) {
-            swapInterval(display, window, 1);
-            return;
-        }
-    }
-    if (ListsExtension(extensions, "GLX_MESA_swap_control")) {
-        auto swapInterval = LookUpGlx<PFNGLXSWAPINTERVALMESAPROC>("glXSwapIntervalMESA");
-        if (swapInterval != nullptr && swapInterval(1) == 0) {
-            return;
-        }
-    }
-    if (ListsExtension(extensions, "GLX_SGI_swap_control")) {
-        auto swapInterval = LookUpGlx<PFNGLXSWAPINTERVALSGIPROC>("glXSwapIntervalSGI");
-        if (swapInterval != nullptr) {
-            swapInterval(1);
-        }
-    }
 }
 
 // The context on the window's own visual, made current; a reason in view->error when there is
@@ -126,7 +98,7 @@ GLContext AttachGLContext(X11View* view, int* screen) {
         view->error = "cannot make the OpenGL context current on the window";
         return GLContext{nullptr, nullptr};
     }
-    return GLContext{new GlxSurface{display, view->window, doubleBuffered}, context};
+    return GLContext{new GlxSurface{display, view->window, *screen, doubleBuffered}, context};
 }
 
 } // namespace
@@ -160,12 +132,37 @@ GLContext CreateGLContext(void* window) {
     const XErrorHandler previous = SetXErrorTrap(view->display);
     const GLContext context = AttachGLContext(view, &screen);
     ReleaseXErrorTrap(view->display, previous);
-    if (context.render != nullptr) {
-        RequestSwapInterval(view->display, screen, view->window);
-        // The counterpart of the Windows tick count: steady milliseconds, wrapping at 2^32.
-        SeedRandom(static_cast<uint32_t>(static_cast<uint64_t>(ReadSteadyMilliseconds())));
-    }
     return context;
+}
+
+const char* GLContextFailure(void* window) {
+    const char* error = static_cast<const X11View*>(window)->error;
+    return error != nullptr ? error : "no OpenGL context";
+}
+
+// Through whichever swap-control extension the driver offers. A server that accepts the interval
+// but does not wait (Xvfb) is paced by the front end's cadence.
+bool SetSwapInterval(void* device, int interval) {
+    const GlxSurface* s = static_cast<const GlxSurface*>(device);
+    const char* extensions = glXQueryExtensionsString(s->display, s->screen);
+    if (ListsExtension(extensions, "GLX_EXT_swap_control")) {
+        auto swapInterval = LookUpGlx<PFNGLXSWAPINTERVALEXTPROC>("glXSwapIntervalEXT");
+        if (swapInterval != nullptr) {
+            swapInterval(s->display, s->window, interval);
+            return true;
+        }
+    }
+    if (ListsExtension(extensions, "GLX_MESA_swap_control")) {
+        auto swapInterval = LookUpGlx<PFNGLXSWAPINTERVALMESAPROC>("glXSwapIntervalMESA");
+        if (swapInterval != nullptr && swapInterval(interval) == 0) {
+            return true;
+        }
+    }
+    if (ListsExtension(extensions, "GLX_SGI_swap_control")) {
+        auto swapInterval = LookUpGlx<PFNGLXSWAPINTERVALSGIPROC>("glXSwapIntervalSGI");
+        return swapInterval != nullptr && swapInterval(interval) == 0;
+    }
+    return false;
 }
 
 void DestroyGLContext(void*, void* device, void* render) {

@@ -78,3 +78,7 @@ bool SetSwapInterval(void* device, int interval) {
         reinterpret_cast<void*>(wglGetProcAddress("wglSwapIntervalEXT")));
     return swapInterval != nullptr && swapInterval(interval) != FALSE;
 }
+
+const char* GLContextFailure(void*) {
+    return "no OpenGL context for the window";
+}

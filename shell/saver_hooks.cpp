@@ -1,11 +1,11 @@
-// saver_hooks.cpp -- the saver's picture in its window: GL context, 5 ms frame timer paced to the
-// display, release; the clear colour alone where no context can be had.
+// saver_hooks.cpp -- the saver's picture in its window: the presenter, 5 ms frame timer paced to
+// the display, release; the clear colour alone where no presenter can draw.
 #include "shell/saver_hooks.h"
 
+#include "frames/frame_step.h"
 #include "model/field.h"
 #include "model/scene.h"
-#include "render/frame.h"
-#include "render/gl_context.h"
+#include "render/gl_presenter.h"
 #include "shell/default_proc.h"
 
 static const UINT_PTR kFrameTimer = 1;
@@ -17,7 +17,7 @@ static const UINT kFramePeriodMs = 5;
 static RECT g_clientRect;
 static int g_width;
 static int g_height;
-static GLContext g_context;
+static const Presenter* g_presenter; // null: nothing draws, the clear colour is painted
 
 SaverPacing g_saverPacing = {{}, ReadSteadyMilliseconds};
 
@@ -37,8 +37,18 @@ static void PaintClearColour(HWND hwnd, HDC dc) {
 
 static void ReleaseWindowResources(HWND hwnd) {
     KillTimer(hwnd, kFrameTimer);
-    DestroyGLContext(hwnd, g_context.device, g_context.render);
-    g_context = GLContext{nullptr, nullptr};
+    if (g_presenter != nullptr) {
+        g_presenter->stop();
+        g_presenter = nullptr;
+    }
+}
+
+// The display's refresh rate from the window's own device context (the class has CS_OWNDC).
+static int ReadRefreshRate(HWND hwnd) {
+    HDC dc = GetDC(hwnd);
+    const int refreshHz = GetDeviceCaps(dc, VREFRESH);
+    ReleaseDC(hwnd, dc);
+    return refreshHz;
 }
 
 static LRESULT HandleSaverMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -50,19 +60,20 @@ static LRESULT HandleSaverMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
         GetClientRect(hwnd, &g_clientRect);
         g_width = g_clientRect.right;
         g_height = g_clientRect.bottom;
-        g_context = CreateGLContext(hwnd);
-        if (g_context.render == nullptr) {
+        // The GL presenter's start is the context's creation (which reseeds the model with the
+        // tick count) and the fixed state, whose scene it applies: the saver's scene starts there.
+        // Set first, so that a start that throws half way is still stopped.
+        g_presenter = &kGlPresenter;
+        std::string error;
+        if (!g_presenter->start(hwnd, g_width, g_height, &error)) {
             // No GL here: no frames and no GL call. The window still covers the screen, painted
             // in the scene's clear colour, and closes by the usual rules.
+            g_presenter = nullptr;
             ResetScene();
             return 0;
         }
-        // Where the driver takes it, the swap waits for the display; the pacer below still holds
-        // frames to its rate where the swap returns at once all the same.
-        SetSwapInterval(g_context.device, 1);
-        InitGLState(g_width, g_height);
-        const int refreshHz = GetDeviceCaps(static_cast<HDC>(g_context.device), VREFRESH);
-        StartFramePacer(&g_saverPacing.pacer, RefreshPeriodMs(refreshHz));
+        StartFrameLoop(g_presenter, false);
+        StartFramePacer(&g_saverPacing.pacer, RefreshPeriodMs(ReadRefreshRate(hwnd)));
         SetTimer(hwnd, kFrameTimer, kFramePeriodMs, nullptr);
         return 0;
     }
@@ -72,19 +83,19 @@ static LRESULT HandleSaverMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
     case WM_TIMER:
         // Whatever the timer's identifier; one that comes before the display can show another
         // frame draws nothing. The model steps by elapsed time, so the animation keeps its speed.
-        if (g_context.render != nullptr &&
+        if (g_presenter != nullptr &&
             TakeFrameSlot(&g_saverPacing.pacer, g_saverPacing.readMilliseconds())) {
-            PresentFrame(g_context.device);
+            StepFrame();
         }
         return 0;
     case WM_ERASEBKGND:
-        if (g_context.render == nullptr) {
+        if (g_presenter == nullptr) {
             PaintClearColour(hwnd, reinterpret_cast<HDC>(wParam));
             return 1;
         }
         break;
     case WM_PAINT:
-        if (g_context.render == nullptr) {
+        if (g_presenter == nullptr) {
             PAINTSTRUCT paint;
             PaintClearColour(hwnd, BeginPaint(hwnd, &paint));
             EndPaint(hwnd, &paint);

@@ -3,8 +3,8 @@
 
 #include <windows.h>
 
-#include "render/elapsed.h"
-#include "render/frame_pacer.h"
+#include "frames/elapsed.h"
+#include "frames/frame_pacer.h"
 
 // The saver window's frame cadence: no more frames than the display shows.
 struct SaverPacing {

@@ -1,12 +1,14 @@
 // ripplefield_render.cpp -- the headless still renderer: draws frames at given clock readings, on
 // the processor or with GL off screen, and writes the last one as a PNG, its cells and the
 // model's state as text, or every frame as an animation.
-#include "model/animation.h"
+#include "frames/frame_step.h"
 #include "model/scene.h"
-#include "picture/picture.h"
+#include "model/text.h"
+#include "picture/memory_presenter.h"
 #include "render/frame.h"
 #include "render/gl.h"
 #include "render/gl_context.h"
+#include "render/gl_presenter.h"
 #include "tools/render_options.h"
 #include "tools/render_output.h"
 
@@ -23,85 +25,68 @@ namespace {
 constexpr int kExitFailed = 1;
 constexpr int kExitBadInput = 2;
 
-// Prints one line on stderr; control characters from the command line cannot break it in two.
+// One line on stderr, the user's text in it cleaned.
 void ReportError(const std::string& message) {
-    std::string line = "ripplefield-render: " + message;
-    for (char& c : line) {
-        if (static_cast<unsigned char>(c) < 0x20) {
-            c = '?';
-        }
-    }
-    std::fprintf(stderr, "%s\n", line.c_str());
+    PrintLine("ripplefield-render: " + message);
 }
-
-// Where the frames are drawn: GL's buffer, or the picture's image (RGBA bytes, rows from the top).
-struct Frames {
-    Renderer renderer;
-    int width;
-    int height;
-    std::vector<uint32_t> pixels; // the picture's frame; GL keeps its own in its buffer
-};
 
 // GL counts rows upwards from the bottom; the writers take them from the top.
-void ReadFrameRow(int y, unsigned char* rgb, void* context) {
-    const Frames* frames = static_cast<const Frames*>(context);
-    const int w = frames->width;
-    if (frames->renderer == kGLRenderer) {
-        glReadPixels(0, frames->height - 1 - y, w, 1, GL_RGB, GL_UNSIGNED_BYTE, rgb);
-        return;
-    }
-    const uint32_t* row = &frames->pixels[static_cast<size_t>(y) * w];
-    for (int x = 0; x < w; ++x) {
-        std::memcpy(rgb + 3 * x, &row[x], 3); // R, G, B of the RGBA bytes
+void ReadGLRow(int y, unsigned char* rgb, void* context) {
+    const int* size = static_cast<const int*>(context);
+    glReadPixels(0, size[1] - 1 - y, size[0], 1, GL_RGB, GL_UNSIGNED_BYTE, rgb);
+}
+
+// R, G, B of the memory presenter's RGBA bytes.
+void ReadMemoryRow(int y, unsigned char* rgb, void* context) {
+    const int width = static_cast<const int*>(context)[0];
+    const uint32_t* row = MemoryPresenterPixels() + static_cast<size_t>(y) * width;
+    for (int x = 0; x < width; ++x) {
+        std::memcpy(rgb + 3 * x, &row[x], 3);
     }
 }
 
-// The scene as the saver starts it: GL's state and the scene, or the scene and the image.
-// False when the frame's memory cannot be had: GL's view not drawn (its size is within the limit,
-// the options saw to that), or the picture's image or buffers.
-bool StartFrames(Frames* frames, std::string* error) {
-    const int w = frames->width;
-    const int h = frames->height;
-    bool started = true;
-    if (frames->renderer == kGLRenderer) {
-        InitGLState(w, h);
+// Where the frames are drawn, chosen once: GL's buffer on a headless context, or the memory
+// presenter's image; and how their rows are read back.
+struct Frames {
+    const Presenter* presenter;
+    RowReader readRow;
+    int size[2]; // width, height: the readers' context
+};
+
+// The scene as the saver starts it, on the chosen presenter. False when the presenter cannot
+// start (no context) or the frame's memory cannot be had: GL's view not drawn (its size is within
+// the limit, the options saw to that), or the picture's image or buffers.
+bool StartFrames(const Options& options, Frames* frames, std::string* error) {
+    static HeadlessView view;
+    view = HeadlessView{options.width, options.height};
+    const bool gl = options.renderer == Renderer::kGl;
+    *frames = Frames{gl ? &kGlPresenter : &kMemoryPresenter,
+                     gl ? ReadGLRow : ReadMemoryRow,
+                     {options.width, options.height}};
+    if (!frames->presenter->start(gl ? &view : nullptr, options.width, options.height, error)) {
+        return false;
+    }
+    if (gl && !ViewIsDrawn()) {
+        *error = "out of memory for a " + std::to_string(options.width) + "x" +
+                 std::to_string(options.height) + " frame";
+        return false;
+    }
+    if (gl) {
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        started = ViewIsDrawn();
-    } else {
-        g_model.scene.viewWidth = w;
-        g_model.scene.viewHeight = h;
-        ResetScene();
-        frames->pixels.assign(static_cast<size_t>(w) * h, 0); // a failure is caught at the top
-        started = SizePicture(w, h);
     }
-    if (!started) {
-        *error = "out of memory for a " + std::to_string(w) + "x" + std::to_string(h) + " frame";
-    }
-    return started;
-}
-
-// One frame at a reading of the counter: the model steps as in the saver, then GL or the picture
-// draws it.
-void DrawFrameAt(Frames* frames, int32_t milliseconds) {
-    AdvanceFrame(milliseconds);
-    if (frames->renderer == kGLRenderer) {
-        DrawFrame();
-    } else {
-        DrawPictureFrame(PictureImage{frames->pixels.data(), frames->width, frames->height,
-                                      frames->width, kRgbaTexels});
-    }
+    StartScene(options.seed, options.width, options.height); // the seed stands for the tick count
+    StartFrameLoop(frames->presenter, false);
+    return true;
 }
 
 // Draws every frame, adding each to the animation if one is asked for, and writes the requested
 // outputs of the last one; false on a failed write.
-bool RenderOutputs(const Options& options, std::string* error) {
-    SeedRandom(options.seed); // in place of the tick count at context creation
-    Frames frames{options.renderer, options.width, options.height, {}};
-    if (!StartFrames(&frames, error)) {
+bool RenderOutputs(const Options& options, Frames* frames, std::string* error) {
+    if (!StartFrames(options, frames, error)) {
         return false;
     }
 
-    FILE* const webp = OutputFile(kWebpOutput);
+    FILE* const webp = OutputFile(OutputKind::kWebp);
     Animation animation = {};
     std::vector<int> times;
     std::vector<unsigned char> rgb;
@@ -109,41 +94,47 @@ bool RenderOutputs(const Options& options, std::string* error) {
         AnimationTimes(options.ticks, &times, error); // checked with the arguments
         rgb.resize(3 * static_cast<size_t>(options.width) * static_cast<size_t>(options.height));
         if (!BeginAnimation(&animation, options.width, options.height)) {
-            *error = CannotWrite(kWebpOutput, options.targets[kWebpOutput], "out of memory");
+            *error = CannotWrite(OutputKind::kWebp, OutputTarget(options, OutputKind::kWebp),
+                                 "out of memory");
             return false;
         }
     }
     for (size_t f = 0; f < options.ticks.size(); ++f) {
-        DrawFrameAt(&frames, options.ticks[f]);
+        FreezeFrameCounter(options.ticks[f]);
+        StepFrame();
         if (webp == nullptr) {
             continue;
         }
         for (int y = 0; y < options.height; ++y) {
-            ReadFrameRow(y, &rgb[3 * static_cast<size_t>(options.width) * y], &frames);
+            frames->readRow(y, &rgb[3 * static_cast<size_t>(options.width) * y], frames->size);
         }
         if (!AddAnimationFrame(&animation, rgb.data(), times[f])) {
             DiscardAnimation(&animation);
-            *error = CannotWrite(kWebpOutput, options.targets[kWebpOutput], "WebP encoding failed");
+            *error = CannotWrite(OutputKind::kWebp, OutputTarget(options, OutputKind::kWebp),
+                                 "WebP encoding failed");
             return false;
         }
     }
-    if (options.renderer == kGLRenderer) {
+    if (options.renderer == Renderer::kGl) {
         glFinish();
     }
     if (webp != nullptr && !FinishAnimation(&animation, times.back(), webp)) {
-        *error = CannotWrite(kWebpOutput, options.targets[kWebpOutput], "WebP encoding failed");
+        *error = CannotWrite(OutputKind::kWebp, OutputTarget(options, OutputKind::kWebp),
+                             "WebP encoding failed");
         return false;
     }
-    FILE* const png = OutputFile(kPngOutput);
-    if (png != nullptr && !WritePng(png, options.width, options.height, ReadFrameRow, &frames)) {
-        *error = CannotWrite(kPngOutput, options.targets[kPngOutput], "PNG encoding failed");
+    FILE* const png = OutputFile(OutputKind::kPng);
+    if (png != nullptr &&
+        !WritePng(png, options.width, options.height, frames->readRow, frames->size)) {
+        *error = CannotWrite(OutputKind::kPng, OutputTarget(options, OutputKind::kPng),
+                             "PNG encoding failed");
         return false;
     }
-    if (OutputFile(kCellsOutput) != nullptr) {
-        WriteCells(OutputFile(kCellsOutput));
+    if (OutputFile(OutputKind::kCells) != nullptr) {
+        WriteCells(OutputFile(OutputKind::kCells));
     }
-    if (OutputFile(kStateOutput) != nullptr) {
-        WriteState(OutputFile(kStateOutput));
+    if (OutputFile(OutputKind::kState) != nullptr) {
+        WriteState(OutputFile(OutputKind::kState));
     }
     return true;
 }
@@ -152,22 +143,24 @@ int RunTool(int argc, char** argv) {
     Options options;
     std::string error;
     const ParseResult parsed = ParseArguments(argc, argv, &options, &error);
-    if (parsed == kHelpAsked) {
+    if (parsed == ParseResult::kHelpAsked) {
         std::fputs(kUsage, stdout);
         return 0;
     }
-    if (parsed == kVersionAsked) {
+    if (parsed == ParseResult::kVersionAsked) {
         std::fputs(kVersion, stdout);
         return 0;
     }
-    if (parsed == kBadArguments) {
+    if (parsed == ParseResult::kBadArguments) {
         ReportError(error);
         return kExitBadInput;
     }
 
-    RemoveTemporariesOnSignals();
+    InstallOutputSignals();
     for (int k = 0; k < kOutputKinds; ++k) {
-        if (!options.targets[k].empty() && !OpenOutput(k, options.targets[k], &error)) {
+        const OutputKind kind = static_cast<OutputKind>(k);
+        if (!OutputTarget(options, kind).empty() &&
+            !OpenOutput(kind, OutputTarget(options, kind), &error)) {
             ReportError(error);
             RemoveTemporaries();
             return kExitBadInput;
@@ -175,19 +168,10 @@ int RunTool(int argc, char** argv) {
     }
 
     // The picture needs no context at all.
-    HeadlessView view{options.width, options.height};
-    GLContext context{nullptr, nullptr};
-    if (options.renderer == kGLRenderer) {
-        context = CreateGLContext(&view);
-        if (context.render == nullptr) {
-            ReportError("cannot create a headless OpenGL context");
-            RemoveTemporaries();
-            return kExitFailed;
-        }
-    }
-    const bool rendered = RenderOutputs(options, &error);
-    if (context.render != nullptr) {
-        DestroyGLContext(&view, context.device, context.render);
+    Frames frames = {};
+    const bool rendered = RenderOutputs(options, &frames, &error);
+    if (frames.presenter != nullptr) {
+        frames.presenter->stop();
     }
     if (!rendered || !CommitOutputs(&error)) {
         ReportError(error);

@@ -1,19 +1,20 @@
 // The renderer through GLX in X windows on a private X server: the frames it draws and shows are
 // the headless renderer's, pixel for pixel, on double- and single-buffered visuals; the display
-// mode's picture takes a new size without starting its scene again.
+// mode's GL presenter takes a new size without starting its scene again.
 #include "x_support.h"
 
 #include "frame_check.h"
 #include "png_file.h"
 #include "renderer_test.h"
 
-#include "hack/picture.h"
+#include "frames/frame_step.h"
 #include "model/animation.h"
 #include "model/scene.h"
 #include "render/frame.h"
 #include "render/gl.h"
 #include "render/gl_context.h"
 #include "render/gl_context_glx.h"
+#include "render/gl_presenter.h"
 
 #include <GL/glx.h>
 
@@ -25,13 +26,6 @@
 #include <unistd.h>
 
 namespace {
-
-uint32_t TickCountNow() {
-    timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<uint32_t>(static_cast<uint64_t>(now.tv_sec) * 1000u +
-                                 static_cast<uint64_t>(now.tv_nsec) / 1000000u);
-}
 
 // The headless renderer's last frame for a seed and clock readings, drawn by its still tool.
 std::vector<Rgb> HeadlessFrame(int width, int height, unsigned seed, const std::string& ticks) {
@@ -153,15 +147,13 @@ TEST_F(GlxTest, FramesAreTheHeadlessRenderersPixelForPixel) {
         const Window window = MakeGLWindow(w, h, doubleBuffered);
         ASSERT_NE(window, 0u) << "Xvfb offers no such visual";
         X11View view{display_, window, nullptr};
-        const uint32_t before = TickCountNow();
+        SeedRandom(99);
         const GLContext context = CreateGLContext(&view);
-        const uint32_t after = TickCountNow();
         ASSERT_NE(context.render, nullptr) << view.error;
         EXPECT_EQ(glXGetCurrentContext(), static_cast<GLXContext>(context.render));
         EXPECT_EQ(glXGetCurrentDrawable(), window);
-        // Reseeded with the tick count at creation, as on Windows.
-        EXPECT_GE(g_model.randomState, before);
-        EXPECT_LE(g_model.randomState, after);
+        // The front end seeds its scene; the context leaves the model alone.
+        EXPECT_EQ(g_model.randomState, 99u);
         GLint buffered = -1;
         glGetIntegerv(GL_DOUBLEBUFFER, &buffered);
         EXPECT_EQ(buffered != 0, doubleBuffered);
@@ -198,14 +190,18 @@ TEST_F(GlxTest, FramesAreTheHeadlessRenderersPixelForPixel) {
 TEST_F(GlxTest, PictureTakesANewSizeWithoutStartingAgain) {
     const Window window = MakeWindow(display_, 0, 0, 120, 90, 0x00ff00);
     X11View view{display_, window, nullptr};
-    ASSERT_TRUE(StartPicture(&view, 120, 90, false, 0.0, 0.0)) << view.error;
+    std::string error;
+    ASSERT_TRUE(kGlPresenter.start(&view, 120, 90, &error)) << error;
+    StartScene(2027, 120, 90);
+    StartFrameLoop(&kGlPresenter, false);
     for (const int tick : {700, 716}) {
-        DrawPicture(tick, tick, 0.0);
+        FreezeFrameCounter(tick);
+        StepFrame();
     }
     const ModelState before = g_model;
     XResizeWindow(display_, window, 200, 150);
     XSync(display_, False);
-    ResizePicture(200, 150);
+    kGlPresenter.resize(200, 150);
     EXPECT_EQ(g_model.scene.viewWidth, 200);
     EXPECT_EQ(g_model.scene.viewHeight, 150);
     EXPECT_EQ(std::memcmp(&before.bank, &g_model.bank, sizeof before.bank), 0)
@@ -219,7 +215,7 @@ TEST_F(GlxTest, PictureTakesANewSizeWithoutStartingAgain) {
     glReadBuffer(GL_BACK);
     EXPECT_NEAR(g_model.clock.dt, 0.017, 1e-12);
     EXPECT_TRUE(FrameMatchesCells(ReadFramePixels(200, 150), 200, 150));
-    StopPicture(&view);
+    kGlPresenter.stop();
     EXPECT_EQ(glXGetCurrentContext(), nullptr);
 }
 
@@ -236,14 +232,19 @@ TEST_F(GlxTest, AContextThatFailsToBecomeCurrentIsReleased) {
 // submission mode, past the pixel limit) is not shown, with the readout or without.
 TEST_F(GlxTest, AFrameThatWasNotDrawnIsNotShown) {
     X11View view{display_, MakeGLWindow(64, 48, true), nullptr};
-    ASSERT_TRUE(StartPicture(&view, 64, 48, true, 0.0, 0.0)) << view.error;
+    std::string error;
+    ASSERT_TRUE(kGlPresenter.start(&view, 64, 48, &error)) << error;
+    StartScene(2027, 64, 48);
+    StartFrameLoop(&kGlPresenter, true);
     const int swaps = g_swaps;
-    DrawPicture(700, 700.0, 0.0);
+    FreezeFrameCounter(700);
+    EXPECT_TRUE(StepFrame());
     EXPECT_EQ(g_swaps, swaps + 1);
     SetFrameLimits(FrameLimits{0, 1, false});
     SelectSubmitMode(savedMode_ == SubmitMode::kBatched ? SubmitMode::kTexture
                                                         : SubmitMode::kBatched);
-    DrawPicture(716, 716.0, 0.0);
+    FreezeFrameCounter(716);
+    EXPECT_FALSE(StepFrame());
     EXPECT_EQ(g_swaps, swaps + 1) << "a frame not drawn was shown";
-    StopPicture(&view);
+    kGlPresenter.stop();
 }

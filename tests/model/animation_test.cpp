@@ -2,7 +2,7 @@
 #include "model_fixture.h"
 
 #include "model/animation.h"
-#include "render/elapsed.h"
+#include "frames/elapsed.h"
 
 namespace {
 #include "reference_data.inc"

@@ -19,7 +19,6 @@ class FrameTest : public HeadlessGLTest {
     void SetUp() override {
         HeadlessGLTest::SetUp();
         ResetModelState();
-        SetFrameCounter(700);
         SeedRandom(4242);
     }
     std::vector<unsigned char> ReadPixels() { return ReadFramePixels(view_.width, view_.height); }
@@ -137,15 +136,13 @@ TEST_F(FrameTest, FrameShowsEveryCellInsideTheBand) {
     const int h = 120;
     OpenContext(w, h);
     InitGLState(w, h);
-    SetFrameCounter(700);
-    RenderFrame();
+    StepFrameAt(700, context_.device);
     // The frame steps the model as AdvanceFrame does, letterbox included.
     const ModelState before = g_model;
     AdvanceFrame(716);
     const ModelState advanced = g_model;
     g_model = before;
-    SetFrameCounter(716);
-    RenderFrame();
+    StepFrameAt(716, context_.device);
     EXPECT_EQ(g_model.scene.letterbox, advanced.scene.letterbox);
     EXPECT_EQ(g_model.randomState, advanced.randomState);
     EXPECT_TRUE(FrameMatchesCells(ReadPixels(), w, h));
@@ -158,7 +155,7 @@ TEST_F(FrameTest, EmptyViewsClearAndDrawNothing) {
         glClearColor(1.0f, 1.0f, 1.0f, 1.0f); // paint the surface white first
         glClear(GL_COLOR_BUFFER_BIT);
         glClearColor(0.0f, 0.0f, 0.1f, 0.0f);
-        RenderFrame();
+        StepFrameAt(700, context_.device);
         EXPECT_TRUE(CollectCells().empty());
         const std::vector<unsigned char> pixels = ReadPixels();
         for (int y = 0; y < 30; ++y) {
@@ -172,11 +169,9 @@ TEST_F(FrameTest, EmptyViewsClearAndDrawNothing) {
 TEST_F(FrameTest, PresentDrawsOneFramePerCall) {
     OpenContext(48, 36);
     InitGLState(48, 36);
-    SetFrameCounter(1000);
-    PresentFrame(context_.device);
+    StepFrameAt(1000, context_.device);
     EXPECT_NEAR(g_model.clock.time, 1.0, 1e-12);
-    SetFrameCounter(1250);
-    PresentFrame(context_.device);
+    StepFrameAt(1250, context_.device);
     EXPECT_NEAR(g_model.clock.dt, 0.25, 1e-12);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }

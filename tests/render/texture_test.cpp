@@ -87,8 +87,7 @@ TEST_F(TextureTest, ResizedViewsKeepTheSceneAndAreDrawnUpToThePixelLimit) {
             EXPECT_EQ(ResizeView(320, 200), c.drawn);
             EXPECT_EQ(g_model.bank.target[5], target);
             for (const int ms : {700, 716, 733}) {
-                SetFrameCounter(ms);
-                PresentFrame(context_.device);
+                StepFrameAt(ms, context_.device);
             }
             EXPECT_NEAR(g_model.clock.dt, 0.017, 1e-12);
             const std::vector<unsigned char> pixels = ReadFramePixels(320, 200);

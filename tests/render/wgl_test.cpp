@@ -60,8 +60,7 @@ TEST(WglContext, DrawsPresentsAndReleases) {
 
     InitGLState(w, h);
     for (int frame = 0; frame < 4; ++frame) {
-        SetFrameCounter(700 + 16 * frame);
-        PresentFrame(context.device);
+        StepFrameAt(700 + 16 * frame, context.device);
     }
     EXPECT_NEAR(g_model.clock.time, 0.748, 1e-12);
     AdvanceFrame(800);

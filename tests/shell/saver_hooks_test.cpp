@@ -3,8 +3,9 @@
 #include <windows.h>
 
 #include "model/scene.h"
+#include "frames/frame_step.h"
 #include "render/frame.h"
-#include "render/frame_pacer.h"
+#include "frames/frame_pacer.h"
 #include "render/gl.h"
 #include "render/gl_context.h"
 
@@ -76,7 +77,7 @@ class SaverHooks : public ::testing::Test {
     void SetUp() override {
         ResetHostState();
         ResetModelState();
-        g_readFrameCounter = CountingMilliseconds;
+        g_frameLoop.readCounter = CountingMilliseconds;
         g_readings = 0;
         g_saverPacing.readMilliseconds = ReadSteadyMilliseconds;
         g_host.instance = GetModuleHandleA(nullptr);
@@ -86,7 +87,7 @@ class SaverHooks : public ::testing::Test {
         g_saverHookProbe = nullptr;
         DrainQueue();
         g_saverPacing.readMilliseconds = ReadSteadyMilliseconds;
-        g_readFrameCounter = ReadElapsedMilliseconds;
+        g_frameLoop.readCounter = ReadElapsedMilliseconds;
     }
 };
 
@@ -206,10 +207,10 @@ TEST_F(SaverHooks, SwapsWaitForOneRefreshWhereTheDriverOffersIt) {
 TEST_F(SaverHooks, AFrameThatThrowsIsSkipped) {
     HWND hwnd = OpenSaverWindow();
     g_saverPacing.readMilliseconds = ReadPacerClock; // each message below comes when a frame is due
-    g_readFrameCounter = ThrowingMilliseconds;
+    g_frameLoop.readCounter = ThrowingMilliseconds;
     g_pacerClock += 1000.0;
     EXPECT_EQ(SendMessageA(hwnd, WM_TIMER, 1, 0), 0);
-    g_readFrameCounter = CountingMilliseconds;
+    g_frameLoop.readCounter = CountingMilliseconds;
     g_pacerClock += 1000.0;
     SendMessageA(hwnd, WM_TIMER, 1, 0);
     EXPECT_EQ(g_readings, 1);

@@ -4,15 +4,31 @@
 #include <cstdio>
 #include <cstring>
 
+#include "frames/frame_step.h"
 #include "model/scene.h"
 #include "render/frame.h"
 #include "render/gl.h"
+#include "render/gl_context.h"
 
-static int g_counterReading = 0;
+// The GL presenter's drawing and swap on a context the test made itself.
+static void* g_device = nullptr;
+static const Presenter kCurrentContext = {
+    "gl",
+    nullptr,
+    nullptr,
+    [](const char*) {
+        DrawFrame();
+        return ViewIsDrawn();
+    },
+    [] { SwapGLBuffers(g_device); },
+    nullptr,
+};
 
-void SetFrameCounter(int milliseconds) {
-    g_counterReading = milliseconds;
-    g_readFrameCounter = [] { return g_counterReading; };
+void StepFrameAt(int milliseconds, void* device) {
+    g_device = device;
+    StartFrameLoop(&kCurrentContext, false);
+    FreezeFrameCounter(milliseconds);
+    StepFrame();
 }
 
 std::vector<unsigned char> ReadFramePixels(int width, int height) {

@@ -9,8 +9,9 @@
 #include "cells.h"
 #include "render/frame.h"
 
-// From now on the counter that RenderFrame reads shows this value.
-void SetFrameCounter(int milliseconds);
+// One frame at that reading of the counter through the frame step, drawn on the current context
+// and shown as the GL presenter shows it.
+void StepFrameAt(int milliseconds, void* device);
 
 // RGBA rows of the current read buffer, bottom row first.
 std::vector<unsigned char> ReadFramePixels(int width, int height);

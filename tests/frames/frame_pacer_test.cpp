@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "render/frame_pacer.h"
+#include "frames/frame_pacer.h"
 
 namespace {
 

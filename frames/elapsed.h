@@ -11,6 +11,10 @@ int ReadElapsedMilliseconds();
 // Milliseconds of a steady clock with their fractional part, from an arbitrary start.
 double ReadSteadyMilliseconds();
 
+// Processor time of the whole process in milliseconds, every thread counted (GL drivers draw on
+// threads of their own).
+double ReadProcessCpuMilliseconds();
+
 // Linux: milliseconds from one reading to a later one, modulo 2^32 like the readings themselves.
 int MillisecondsBetween(int start, int now);
 // Windows: a span of performance-counter counts in milliseconds, modulo 2^32.

@@ -2,7 +2,7 @@
 // start.
 #include <windows.h>
 
-#include "render/elapsed.h"
+#include "frames/elapsed.h"
 
 static LONGLONG ReadCounter() {
     LARGE_INTEGER now;
@@ -31,4 +31,17 @@ int ReadElapsedMilliseconds() {
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
     return CountsToMilliseconds(ReadCounter() - g_startCount, frequency.QuadPart);
+}
+
+// Kernel and user time together, in 100 ns units.
+double ReadProcessCpuMilliseconds() {
+    FILETIME created, exited, kernel, user;
+    if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) {
+        return 0.0;
+    }
+    const auto units = [](const FILETIME& t) {
+        return static_cast<double>((static_cast<uint64_t>(t.dwHighDateTime) << 32) |
+                                   t.dwLowDateTime);
+    };
+    return (units(kernel) + units(user)) / 10000.0;
 }

@@ -1,5 +1,5 @@
 // frame_pacer.cpp -- the frame cadence: due times one period apart, re-anchored after a stall.
-#include "render/frame_pacer.h"
+#include "frames/frame_pacer.h"
 
 double RefreshPeriodMs(int refreshHz) {
     return 1000.0 / (refreshHz > 1 ? refreshHz : 60);

@@ -1,6 +1,6 @@
 // elapsed_posix.cpp -- the frame clock's millisecond counter on Linux: CLOCK_MONOTONIC, counted
 // from the program's start.
-#include "render/elapsed.h"
+#include "frames/elapsed.h"
 
 #include <ctime>
 
@@ -28,4 +28,10 @@ double ReadSteadyMilliseconds() {
 
 int ReadElapsedMilliseconds() {
     return MillisecondsBetween(g_startMilliseconds, ReadMonotonicMilliseconds());
+}
+
+double ReadProcessCpuMilliseconds() {
+    timespec now;
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return now.tv_sec * 1000.0 + now.tv_nsec / 1e6;
 }

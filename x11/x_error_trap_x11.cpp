@@ -1,5 +1,5 @@
 // x_error_trap_x11.cpp -- the X error trap: the first error since it was set, kept for the caller.
-#include "render/x_error_trap_x11.h"
+#include "x11/x_error_trap_x11.h"
 
 namespace {
 
