@@ -20,13 +20,15 @@ async function BenchWasm(file, repetitions, sizes) {
                 throw new Error("cannot draw " + size);
             }
             for (let i = 0; i < 5; ++i) {
-                ripple.frame((counter += 16), null);
+                ripple.freeze((counter += 16));
+                ripple.frame();
             }
             let frames = 0;
             const start = process.cpuUsage();
             let used = 0;
             while (used < 1e6) {
-                ripple.frame((counter += 16), null);
+                ripple.freeze((counter += 16));
+                ripple.frame();
                 ++frames;
                 const u = process.cpuUsage(start);
                 used = u.user + u.system;
@@ -44,9 +46,9 @@ async function BenchChromium(url, size, seconds) {
     try {
         const page = await browser.newPage({ viewport: { width, height } });
         await page.goto(url);
-        await page.waitForFunction(() => window.rippleFps && window.rippleFps.total > 30);
-        const count = () => page.evaluate(() => [performance.now(), window.rippleFps.total,
-                                                 window.rippleFps.totalBusy]);
+        await page.waitForFunction(() => window.rippleShown && window.rippleShown.frames > 30);
+        const count = () => page.evaluate(() => [performance.now(), window.rippleShown.frames,
+                                                 window.rippleShown.busy]);
         const [t0, f0, b0] = await count();
         await page.waitForTimeout(seconds * 1000);
         const [t1, f1, b1] = await count();

@@ -1,13 +1,19 @@
-// ripplefield.js -- the page's script: loads ripplefield.wasm, draws a frame into the canvas at
+// ripplefield.js -- the page's script: loads ripplefield.wasm, steps a frame into the canvas at
 // every animation frame, and goes full screen as a screen saver does. Node loads it too (the
 // tests, the benchmark), and uses only the loader.
 "use strict";
 
-// The module's imports: no files and no environment; what it writes to stderr goes to the console.
-function RippleImports(memory) {
+// The module's imports: the page's clocks (performance.now(), and the time its frames have taken,
+// which the readout shows as the load), no files and no environment; what the module writes to
+// stderr goes to the console.
+function RippleImports(memory, busy) {
     const words = () => new DataView(memory().buffer);
     return {
-        env: { emscripten_notify_memory_growth: () => {} },
+        env: {
+            PageMilliseconds: () => performance.now(),
+            PageBusyMilliseconds: busy,
+            emscripten_notify_memory_growth: () => {},
+        },
         wasi_snapshot_preview1: {
             proc_exit: (code) => {
                 throw new Error("RippleField's module ended with " + code);
@@ -38,43 +44,35 @@ function RippleImports(memory) {
     };
 }
 
-// The model and the picture from the module's bytes. start and resize give whether the view can
-// be drawn; frame(counter, readout) draws the frame at a counter reading (the readout's text over
-// it unless readout is null) and gives whether there is an image; pixels() is that image, RGBA
-// bytes from the top, valid until the next call.
-async function LoadRippleField(bytes) {
+// The model, the picture and the frame step from the module's bytes. start(seed, width, height,
+// showFps) and resize give whether the view can be drawn; freeze(ms) makes every later frame read
+// the counter as ms, else frames read the page's counter (performance.now()'s whole milliseconds,
+// wrapped to 32 bits as the native counter is); frame() steps one frame and gives whether it was
+// drawn; pixels() is that frame, RGBA bytes from the top, valid until the next call. busy() is how
+// long the page's frames have taken, in milliseconds.
+async function LoadRippleField(bytes, busy = () => 0) {
     let instance = null;
-    const imports = RippleImports(() => instance.exports.memory);
+    const imports = RippleImports(() => instance.exports.memory, busy);
     instance = (await WebAssembly.instantiate(bytes, imports)).instance;
     const e = instance.exports;
     e._initialize();
-    const ripple = { width: 0, height: 0, at: 0 };
-    const sized = (at, width, height) => {
-        ripple.at = at;
-        ripple.width = at !== 0 ? width : 0;
-        ripple.height = at !== 0 ? height : 0;
-        return at !== 0;
+    const ripple = { width: 0, height: 0 };
+    ripple.start = (seed, width, height, showFps = false) => {
+        ripple.width = width;
+        ripple.height = height;
+        return e.RippleStart(seed >>> 0, width, height, showFps) !== 0;
     };
-    ripple.start = (seed, width, height) => sized(e.RippleStart(seed >>> 0, width, height),
-                                                  width, height);
-    ripple.resize = (width, height) => sized(e.RippleResize(width, height), width, height);
-    ripple.frame = (counter, readout) => {
-        if (readout !== null) {
-            const text = new TextEncoder().encode(readout.slice(0, 127));
-            const at = e.RippleReadout();
-            new Uint8Array(e.memory.buffer, at, text.length + 1).set([...text, 0]);
-        }
-        return e.RippleFrame(counter | 0, readout !== null) !== 0;
+    ripple.resize = (width, height) => {
+        ripple.width = width;
+        ripple.height = height;
+        e.RippleResize(width, height);
+        return e.RipplePixels() !== 0;
     };
-    ripple.pixels = () =>
-        new Uint8ClampedArray(e.memory.buffer, ripple.at, 4 * ripple.width * ripple.height);
+    ripple.freeze = (milliseconds) => e.RippleFreeze(milliseconds | 0);
+    ripple.frame = () => e.RippleFrame() !== 0;
+    ripple.pixels = () => new Uint8ClampedArray(e.memory.buffer, e.RipplePixels(),
+                                                4 * ripple.width * ripple.height);
     return ripple;
-}
-
-// The page's counter: whole milliseconds of performance.now(), wrapped to 32 bits as the native
-// counter is (it turns negative after 24.8 days).
-function ReadPageCounter() {
-    return Math.floor(performance.now()) | 0;
 }
 
 // ?freeze=SEED,MS: the seed and the one counter reading of every frame; null when absent,
@@ -88,34 +86,6 @@ function ParseFreeze(value) {
         return undefined;
     }
     return { seed: Number(parts[1]), counter: Number(parts[2]) };
-}
-
-// Frames and busy time over intervals of about a second, as the native readout counts them; the
-// load is the share of the page's time spent drawing and showing frames.
-// The totals since the start are for the benchmark.
-function MakeFpsCounter(now) {
-    return { start: now, busy: 0, frames: 0, fps: -1, load: 0, total: 0, totalBusy: 0 };
-}
-
-function CountFpsFrame(counter, now, busy) {
-    counter.frames += 1;
-    counter.busy += busy;
-    counter.total += 1;
-    counter.totalBusy += busy;
-    if (now - counter.start >= 1000) {
-        counter.fps = (counter.frames * 1000) / (now - counter.start);
-        counter.load = (100 * counter.busy) / (now - counter.start);
-        counter.start = now;
-        counter.frames = 0;
-        counter.busy = 0;
-    }
-}
-
-function FormatFpsReadout(counter) {
-    if (counter.fps < 0) {
-        return "FPS: --\nLoad: --%\nPresenter: image";
-    }
-    return `FPS: ${counter.fps.toFixed(1)}\nLoad: ${counter.load.toFixed(1)}%\nPresenter: image`;
 }
 
 // The screen saver's rules in a tab: a click or a key goes full screen; there, the cursor hides, a
@@ -238,13 +208,14 @@ async function RunPage() {
     const showFps = query.has("fps");
     const canvas = document.getElementById("picture");
     const context = canvas.getContext("2d", { alpha: false });
+    let busy = 0; // the frames' milliseconds: stepping, and putting the image into the canvas
     let ripple;
     try {
         const response = await fetch("ripplefield.wasm");
         if (!response.ok) {
             throw new Error(response.status + " " + response.statusText);
         }
-        ripple = await LoadRippleField(await response.arrayBuffer());
+        ripple = await LoadRippleField(await response.arrayBuffer(), () => busy);
     } catch (error) {
         say("RippleField could not load its WebAssembly: " + error.message);
         return;
@@ -258,7 +229,7 @@ async function RunPage() {
         hideCursor: (hidden) => document.body.classList.toggle("saver", hidden),
         requestWakeLock: navigator.wakeLock ? () => navigator.wakeLock.request("screen") : null,
     });
-    window.rippleSaver = saver; // the tests drive its rules where the browser grants no full screen
+    window.rippleSaver = saver;
     document.addEventListener("fullscreenchange", () =>
         saver.fullScreenChanged(document.fullscreenElement !== null));
     document.addEventListener("visibilitychange", () => saver.holdScreen());
@@ -279,8 +250,8 @@ async function RunPage() {
     }
 
     const seed = freeze ? freeze.seed : crypto.getRandomValues(new Uint32Array(1))[0];
-    const fps = MakeFpsCounter(performance.now());
-    window.rippleFps = fps;
+    const shown = { frames: 0, busy: 0 }; // for the benchmark
+    window.rippleShown = shown;
     let image = null;
     const step = () => {
         requestAnimationFrame(step);
@@ -292,7 +263,10 @@ async function RunPage() {
             if (started) {
                 ripple.resize(wanted.width, wanted.height);
             } else {
-                ripple.start(seed, wanted.width, wanted.height);
+                ripple.start(seed, wanted.width, wanted.height, showFps);
+                if (freeze) {
+                    ripple.freeze(freeze.counter);
+                }
                 started = true;
             }
             image = null;
@@ -300,16 +274,18 @@ async function RunPage() {
         if (!started) {
             return;
         }
-        const counter = freeze ? freeze.counter : ReadPageCounter();
-        if (ripple.frame(counter, showFps ? FormatFpsReadout(fps) : null)) {
+        if (ripple.frame()) {
             const pixels = ripple.pixels();
-            if (image === null || image.data.buffer !== pixels.buffer) {
+            if (image === null || image.data.buffer !== pixels.buffer ||
+                image.data.byteOffset !== pixels.byteOffset) {
                 image = new ImageData(pixels, ripple.width, ripple.height);
             }
             context.putImageData(image, 0, 0);
+            shown.frames += 1;
         }
-        const now = performance.now();
-        CountFpsFrame(fps, now, now - began);
+        const took = performance.now() - began;
+        busy += took;
+        shown.busy += took;
     };
     requestAnimationFrame(step);
 }

@@ -1,25 +1,16 @@
-// ripplefield_web.cpp -- the page's WebAssembly entry points: a scene started at the canvas's size,
-// one frame at a reading of the page's counter, drawn into RGBA bytes that putImageData takes.
+// ripplefield_web.cpp -- the page's WebAssembly entry points: the scene started at the canvas's
+// size, and one frame step at a time through the canvas presenter (the memory presenter's RGBA
+// pixels, which the page hands to putImageData).
 #include <cstdint>
-#include <cstdlib>
+#include <string>
 
-#include "model/animation.h"
+#include "frames/frame_step.h"
 #include "model/scene.h"
-#include "picture/font.h"
-#include "picture/picture.h"
+#include "picture/memory_presenter.h"
 
 #define WEB_EXPORT(name) extern "C" __attribute__((export_name(#name), used))
 
 namespace {
-// As many pixels as the native saver draws; a 4K view has 8.3 million.
-constexpr long long kMaxWebPixels = 1LL << 27;
-
-struct Canvas {
-    int width, height;
-    uint32_t* pixels; // R, G, B, A bytes, rows from the top, as ImageData holds them
-    char readout[128];
-};
-Canvas g_canvas = {0, 0, nullptr, ""};
 
 // The margins come out of the picture with their alpha bits clear (GL clears to alpha 0), which a
 // canvas would premultiply into black: their rows are made opaque. A row whose first pixel has no
@@ -35,65 +26,70 @@ void MakeMarginsOpaque(uint32_t* pixels, int width, int height) {
     }
 }
 
-// The image and the picture's buffers for a view of that size; false, with none held, when the
-// view is empty, too large or out of memory.
-bool SizeCanvas(int width, int height) {
-    std::free(g_canvas.pixels);
-    g_canvas = Canvas{0, 0, nullptr, ""};
-    ForgetPictureContents();
-    if (width <= 0 || height <= 0 || static_cast<long long>(width) * height > kMaxWebPixels) {
+struct Canvas {
+    int width, height;
+};
+Canvas g_canvas = {0, 0};
+
+bool StartCanvas(void* surface, int width, int height, std::string* error) {
+    g_canvas = Canvas{width, height};
+    return kMemoryPresenter.start(surface, width, height, error);
+}
+
+void ResizeCanvas(int width, int height) {
+    g_canvas = Canvas{width, height};
+    kMemoryPresenter.resize(width, height);
+}
+
+bool DrawCanvas(const char* readout) {
+    if (!kMemoryPresenter.draw(readout)) {
         return false;
     }
-    const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
-    g_canvas.pixels = static_cast<uint32_t*>(std::malloc(count * sizeof(uint32_t)));
-    if (g_canvas.pixels == nullptr || !SizePicture(width, height)) {
-        std::free(g_canvas.pixels);
-        g_canvas.pixels = nullptr;
-        return false;
-    }
-    g_canvas.width = width;
-    g_canvas.height = height;
-    g_model.scene.viewWidth = width;
-    g_model.scene.viewHeight = height;
+    MakeMarginsOpaque(const_cast<uint32_t*>(MemoryPresenterPixels()), g_canvas.width,
+                      g_canvas.height);
     return true;
 }
+
+// The page puts the pixels into the canvas after the step.
+void PresentCanvas() {}
+
+void StopCanvas() {
+    kMemoryPresenter.stop();
+}
+
+// The readout's font has no c or v: the presenter is named for what the page hands the canvas.
+const Presenter kCanvasPresenter = {"imagedata", StartCanvas,   ResizeCanvas,
+                                    DrawCanvas,  PresentCanvas, StopCanvas};
+
 } // namespace
 
-// A freshly seeded scene for a canvas of that size, as a native program starts its one scene
-// (the clock from zero too); the image's address, or 0 when the view cannot be drawn.
-WEB_EXPORT(RippleStart) uint32_t* RippleStart(uint32_t seed, int width, int height) {
+// A freshly seeded scene for a canvas of that size, as a program starts its one scene (the clock
+// from zero too), with the readout when showFps; false when the view cannot be drawn.
+WEB_EXPORT(RippleStart) bool RippleStart(uint32_t seed, int width, int height, bool showFps) {
     ResetModelState();
-    SeedRandom(seed);
-    g_model.scene.viewWidth = width;
-    g_model.scene.viewHeight = height;
-    ResetScene();
-    return SizeCanvas(width, height) ? g_canvas.pixels : nullptr;
+    std::string error;
+    const bool started = kCanvasPresenter.start(nullptr, width, height, &error);
+    StartScene(seed, width, height);
+    StartFrameLoop(&kCanvasPresenter, showFps);
+    return started;
 }
 
 // The canvas's new size: the animation goes on.
-WEB_EXPORT(RippleResize) uint32_t* RippleResize(int width, int height) {
-    return SizeCanvas(width, height) ? g_canvas.pixels : nullptr;
+WEB_EXPORT(RippleResize) void RippleResize(int width, int height) {
+    g_frameLoop.presenter->resize(width, height);
 }
 
-// Where the page writes the readout's text (lines split at '\n', up to 127 bytes and a zero).
-WEB_EXPORT(RippleReadout) char* RippleReadout() {
-    return g_canvas.readout;
+// Every later frame reads the counter as milliseconds (?freeze).
+WEB_EXPORT(RippleFreeze) void RippleFreeze(int milliseconds) {
+    FreezeFrameCounter(milliseconds);
 }
 
-// One frame at a reading of the counter (milliseconds, wrapped to 32 bits as the native counter
-// is): the model steps, the picture is drawn, and the readout over it when withReadout is set.
-// False when there is no image to show.
-WEB_EXPORT(RippleFrame) bool RippleFrame(int milliseconds, bool withReadout) {
-    AdvanceFrame(milliseconds);
-    if (g_canvas.pixels == nullptr) {
-        return false;
-    }
-    const PictureImage image{g_canvas.pixels, g_canvas.width, g_canvas.height, g_canvas.width,
-                             kRgbaTexels};
-    DrawPictureFrame(image);
-    if (withReadout) {
-        DrawPictureText(image, g_canvas.readout);
-    }
-    MakeMarginsOpaque(g_canvas.pixels, g_canvas.width, g_canvas.height);
-    return true;
+// One due frame; false when the view is not drawn.
+WEB_EXPORT(RippleFrame) bool RippleFrame() {
+    return StepFrame();
+}
+
+// The frame just drawn: RGBA bytes, rows from the top; null when the view is not drawn.
+WEB_EXPORT(RipplePixels) const uint32_t* RipplePixels() {
+    return MemoryPresenterPixels();
 }

@@ -29,7 +29,8 @@ test("every frame is the native one", async () => {
         const name = `${width}x${height} seed ${c.seed} ticks ${c.ticks}`;
         assert.ok(ripple.start(c.seed, width, height), name);
         for (const tick of c.ticks) {
-            assert.ok(ripple.frame(tick, null), name);
+            ripple.freeze(tick); // as ripplefield-render steps its frames
+            assert.ok(ripple.frame(), name);
         }
         const native = NativeFrame(width, height, c.seed, c.ticks);
         assert.strictEqual(FirstDifference(ripple.pixels(), native, width), null, name);
@@ -37,11 +38,11 @@ test("every frame is the native one", async () => {
 });
 
 // A view the saver would not draw shows nothing, and the next one draws again.
-test("a view too large or empty is refused", async () => {
+test("an empty view or one too large draws nothing", async () => {
     const ripple = await LoadRippleField(fs.readFileSync(wasmFile));
-    assert.ok(!ripple.start(1, 0, 10));
-    assert.ok(!ripple.frame(100, null));
+    assert.ok(ripple.start(1, 0, 10));
+    assert.ok(!ripple.frame());
     assert.ok(!ripple.resize(1 << 16, 1 << 12));
     assert.ok(ripple.resize(64, 36));
-    assert.ok(ripple.frame(200, null));
+    assert.ok(ripple.frame());
 });
