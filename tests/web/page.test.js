@@ -111,3 +111,20 @@ test("full screen: a click or key enters, a key, a press or motion beyond 4 pixe
     assert.deepStrictEqual(await full(), [false, "auto"], "a key left");
     await page.context().close();
 });
+
+test("without JavaScript or WebAssembly the page says so in one line", async () => {
+    const cases = [{ options: { javaScriptEnabled: false }, says: /needs JavaScript/ },
+                   { init: () => delete window.WebAssembly, says: /needs WebAssembly/ }];
+    for (const c of cases) {
+        const context = await browser.newContext(c.options);
+        const page = await context.newPage();
+        if (c.init) {
+            await page.addInitScript(c.init);
+        }
+        await page.goto(site.url);
+        const text = await page.locator("body").innerText();
+        assert.match(text, c.says);
+        assert.strictEqual(text.trim().split("\n").length, 1, text);
+        await context.close();
+    }
+});
