@@ -52,7 +52,8 @@ async function BenchChromium(url, size, seconds) {
         const [t0, f0, b0] = await count();
         await page.waitForTimeout(seconds * 1000);
         const [t1, f1, b1] = await count();
-        console.log(`${((f1 - f0) * 1000 / (t1 - t0)).toFixed(1)} ${((b1 - b0) / (f1 - f0)).toFixed(3)}`);
+        const fps = ((f1 - f0) * 1000) / (t1 - t0);
+        console.log(`${fps.toFixed(1)} ${((b1 - b0) / (f1 - f0)).toFixed(3)}`);
     } finally {
         await browser.close();
     }

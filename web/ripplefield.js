@@ -82,10 +82,12 @@ function ParseFreeze(value) {
         return null;
     }
     const parts = /^(\d{1,10}),(-?\d{1,10})$/.exec(value);
-    if (parts === null || Number(parts[1]) > 0xffffffff || Math.abs(Number(parts[2])) > 0x7fffffff) {
+    // The seed is 32 bits unsigned, the reading 32 bits signed, as ripplefield-render takes them.
+    const [seed, counter] = parts === null ? [-1, 0] : [Number(parts[1]), Number(parts[2])];
+    if (seed < 0 || seed > 0xffffffff || counter < -0x80000000 || counter > 0x7fffffff) {
         return undefined;
     }
-    return { seed: Number(parts[1]), counter: Number(parts[2]) };
+    return { seed, counter };
 }
 
 // The screen saver's rules in a tab: a click or a key goes full screen; there, the cursor hides, a

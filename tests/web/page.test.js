@@ -80,7 +80,7 @@ test("the animation advances, and ?fps draws the readout", async () => {
     await Promise.all(browser.contexts().map((c) => c.close()));
 });
 
-test("full screen: a click or key enters, a key, a press or motion beyond 4 pixels leaves", async () => {
+test("full screen: click or key enters; key, press or motion past 4 pixels leaves", async () => {
     const page = await OpenPage("?freeze=5,700", 320, 200);
     // Full screen, the cursor, and the wake lock (Chromium grants one to a visible page).
     const full = () => page.evaluate(() => [document.fullscreenElement !== null,
@@ -95,8 +95,8 @@ test("full screen: a click or key enters, a key, a press or motion beyond 4 pixe
         assert.deepStrictEqual(await full(), [true, "none", true], "the click went full screen");
         await page.mouse.move(100 + dx, 100 + dy, { steps: 2 });
         await settle();
-        assert.deepStrictEqual(await full(), leaves ? [false, "auto", false] : [true, "none", true],
-                               `moved ${dx},${dy}`);
+        const expected = leaves ? [false, "auto", false] : [true, "none", true];
+        assert.deepStrictEqual(await full(), expected, `moved ${dx},${dy}`);
         if (!leaves) {
             await page.mouse.down(); // a button leaves, and its click does not come back
             await page.mouse.up();

@@ -36,7 +36,8 @@ function FirstDifference(image, expected, width) {
         if (image[i] !== expected[i] || image[i + 1] !== expected[i + 1] ||
             image[i + 2] !== expected[i + 2] || image[i + 3] !== 255) {
             const at = i / 4;
-            return `pixel ${at % width},${Math.floor(at / width)} is ${Array.from(image.slice(i, i + 4))}, ` +
+            const [x, y] = [at % width, Math.floor(at / width)];
+            return `pixel ${x},${y} is ${Array.from(image.slice(i, i + 4))}, ` +
                    `ripplefield-render drew ${Array.from(expected.slice(i, i + 3))}`;
         }
     }
@@ -72,8 +73,8 @@ const kChromiumArguments = ["--no-sandbox", "--headless", "--disable-gpu", "--di
 
 function LaunchChromium() {
     const { chromium } = require("playwright-core");
-    return chromium.launch({ executablePath: process.env.RIPPLEFIELD_CHROMIUM || "/usr/bin/chromium",
-                             args: kChromiumArguments });
+    const executablePath = process.env.RIPPLEFIELD_CHROMIUM || "/usr/bin/chromium";
+    return chromium.launch({ executablePath, args: kChromiumArguments });
 }
 
 module.exports = { root, webBuild, wasmFile, NativeFrame, FirstDifference, ServeSite,
