@@ -18,6 +18,9 @@ WAYLAND_PACKAGES="sway grim wtype swayidle"
 # What scripts/release needs beyond those: a clone of the commit, the Windows compiler (no Wine)
 # and, for --verify, the tool that shows how two files differ.
 RELEASE_PACKAGES="git g++-mingw-w64-i686-posix binutils-mingw-w64-i686 diffoscope-minimal"
+# The page in the browser: emscripten builds its WebAssembly (its tools run on Node), Chromium runs
+# its tests, which npm's modules drive (npm itself is added where no Node brought one).
+WEB_PACKAGES="emscripten chromium nodejs"
 WINDOWS_PACKAGES="g++-mingw-w64-i686-posix wine wine32:i386 wine32-preloader:i386 wine64
   libgl1-mesa-dri:i386 libglx-mesa0:i386 x11-utils xdotool imagemagick"
 
@@ -197,4 +200,41 @@ stop_xvfb() {
     WINEPREFIX="$WINEPREFIX_DIR" wineserver -k >/dev/null 2>&1
     [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
     XVFB_PID=
+}
+
+# Installs what the page's build, tests and benchmark need.
+install_web_packages() {
+    # shellcheck disable=SC2086
+    missing=$(missing_packages $WEB_PACKAGES)
+    command -v npm >/dev/null 2>&1 || missing="$missing npm"
+    [ -z "$missing" ] && return 0
+    log "installing: $missing"
+    apt_update || return 1
+    # shellcheck disable=SC2086
+    apt_install $missing
+}
+
+# build_web [SOURCE]: builds the page, its script and ripplefield.wasm into SOURCE/build/web (the
+# site; SOURCE is the checkout, ROOT by default) with emscripten, whose Debian package finds its
+# Node modules through NODE_PATH.
+build_web() {
+    src=${1:-$ROOT}
+    export NODE_PATH="${NODE_PATH:+$NODE_PATH:}/usr/share/nodejs"
+    mkdir -p "$src/build/web" || return 1
+    emcmake cmake -S "$src/web" -B "$src/build/web" -DCMAKE_BUILD_TYPE=Release \
+        >"$src/build/web-configure.log" 2>&1 || { cat "$src/build/web-configure.log"; return 1; }
+    cmake --build "$src/build/web" -j2
+}
+
+# The web tests' Node modules, as tests/web/package-lock.json pins them, in build/web-tests;
+# installed again only when the lock file changes.
+install_web_test_modules() {
+    dir="$ROOT/build/web-tests"
+    if [ ! -d "$dir/node_modules" ] || ! cmp -s "$ROOT/tests/web/package-lock.json" \
+        "$dir/package-lock.json"; then
+        rm -rf "$dir" && mkdir -p "$dir" &&
+            cp "$ROOT/tests/web/package.json" "$ROOT/tests/web/package-lock.json" "$dir/" &&
+            (cd "$dir" && npm ci --no-audit --no-fund >/dev/null) || return 1
+    fi
+    export NODE_PATH="$dir/node_modules${NODE_PATH:+:$NODE_PATH}"
 }
