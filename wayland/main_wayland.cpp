@@ -148,8 +148,12 @@ bool InstallStopSignals() {
     struct sigaction action = {};
     action.sa_handler = RequestStop;
     sigemptyset(&action.sa_mask);
-    return sigaction(SIGTERM, &action, nullptr) == 0 && sigaction(SIGINT, &action, nullptr) == 0 &&
-           sigaction(SIGUSR1, &action, nullptr) == 0;
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP, SIGUSR1}) {
+        if (sigaction(signal, &action, nullptr) != 0) {
+            return false;
+        }
+    }
+    return true;
 }
 
 // The view's scene, readout counter and buffers become the process's for a while.

@@ -102,7 +102,7 @@ class WaylandProcessTest : public ::testing::Test {
 const std::vector<std::string> kFrozen = {"RIPPLEFIELD_FREEZE=2027,700"};
 
 // Two outputs of different sizes, one at scale 2 (800x600 physical pixels: 400x300 surface pixels
-// in a buffer of scale 2), then one plugged in while it runs; SIGTERM ends it cleanly.
+// in a buffer of scale 2), then one plugged in while it runs; SIGHUP ends it cleanly.
 TEST_F(WaylandProcessTest, EachOutputShowsTheStillRenderersPictureAtItsPhysicalSize) {
     ASSERT_EQ(Swaymsg(sway_, "create_output"), 0);
     ASSERT_EQ(Swaymsg(sway_, "output HEADLESS-2 mode 800x600 scale 2"), 0);
@@ -112,7 +112,7 @@ TEST_F(WaylandProcessTest, EachOutputShowsTheStillRenderersPictureAtItsPhysicalS
     ASSERT_EQ(Swaymsg(sway_, "create_output"), 0);
     ASSERT_EQ(Swaymsg(sway_, "output HEADLESS-3 mode 1024x768"), 0);
     EXPECT_TRUE(Shows("HEADLESS-3", 1024, 768)) << "the new output is not covered";
-    kill(program_.pid, SIGTERM);
+    kill(program_.pid, SIGHUP); // as SIGTERM and SIGINT, which the other cases send
     EXPECT_EQ(ExitCode(), 0);
     EXPECT_EQ(ReadStderr(&program_), "");
 }
