@@ -5,12 +5,16 @@ WINEPREFIX_DIR="$ROOT/build/windows/wineprefix"
 
 NATIVE_PACKAGES="cmake make g++ pkg-config libgtest-dev googletest libbenchmark-dev
   libegl-dev libgl-dev libegl-mesa0 libgl1-mesa-dri libpng-dev libwebp-dev libxdamage-dev xvfb
-  clang libclang-rt-14-dev"
+  clang libclang-rt-14-dev libwayland-dev libwayland-bin wayland-protocols
+  libxkbcommon-dev"
 # The X screen saver's display mode: X libraries, the daemon and the installed display modes that
 # its tests and benchmark run beside it, and what packaging and the checks of the release files use.
 HACK_PACKAGES="libx11-dev libxext-dev libxrandr-dev libxml2-dev x11-utils imagemagick
   xscreensaver xscreensaver-gl xscreensaver-data xscreensaver-data-extra dpkg-dev file
   lintian zip unzip"
+# The Wayland screen saver (built from NATIVE_PACKAGES): the headless compositor, the screenshot
+# and key tools and the idle daemon that its tests, scripts/run and scripts/bench use.
+WAYLAND_PACKAGES="sway grim wtype swayidle"
 # What scripts/release needs beyond those: a clone of the commit, the Windows compiler (no Wine)
 # and, for --verify, the tool that shows how two files differ.
 RELEASE_PACKAGES="git g++-mingw-w64-i686-posix binutils-mingw-w64-i686 diffoscope-minimal"
@@ -60,7 +64,7 @@ install_packages() {
         dpkg --add-architecture i386
         APT_UPDATED=
     fi
-    missing=$(missing_packages $NATIVE_PACKAGES $HACK_PACKAGES $WINDOWS_PACKAGES)
+    missing=$(missing_packages $NATIVE_PACKAGES $HACK_PACKAGES $WAYLAND_PACKAGES $WINDOWS_PACKAGES)
     if [ -n "$missing" ]; then
         log "installing: $missing"
         apt_update || return 1
@@ -121,7 +125,7 @@ debian_archive_uri() {
 # Installs what the native build, the display mode and its tests need, without Wine.
 install_native_packages() {
     # shellcheck disable=SC2086
-    missing=$(missing_packages $NATIVE_PACKAGES $HACK_PACKAGES)
+    missing=$(missing_packages $NATIVE_PACKAGES $HACK_PACKAGES $WAYLAND_PACKAGES)
     [ -z "$missing" ] && return 0
     log "installing: $missing"
     apt_update || return 1
