@@ -3,6 +3,7 @@
 #include "frames/run_settings.h"
 
 #include "model/named_choice.h"
+#include "model/text.h"
 
 #include <cstring>
 #include <string>
@@ -10,24 +11,6 @@
 namespace {
 
 const char* const kPresentNames[] = {"gl", "image", "auto"}; // in PresentChoice's order
-
-// Decimal digits only, at least one; values beyond 2^40 stop growing, which every caller refuses.
-bool ParseDecimal(const char* begin, const char* end, uint64_t* value) {
-    if (begin == end) {
-        return false;
-    }
-    uint64_t n = 0;
-    for (const char* p = begin; p != end; ++p) {
-        if (*p < '0' || *p > '9') {
-            return false;
-        }
-        if (n < (UINT64_C(1) << 40)) {
-            n = n * 10 + static_cast<uint64_t>(*p - '0');
-        }
-    }
-    *value = n;
-    return true;
-}
 
 } // namespace
 
@@ -42,21 +25,16 @@ const char* PresentChoiceName(PresentChoice choice) {
 
 bool ParseFreeze(const char* text, uint32_t* seed, int32_t* milliseconds) {
     const char* comma = std::strchr(text, ',');
-    if (comma == nullptr) {
+    uint32_t seedValue = 0;
+    int64_t ms = 0;
+    if (comma == nullptr ||
+        ParseSeed(std::string_view(text, comma - text), Signs::kNone, &seedValue) !=
+            NumberText::kNumber ||
+        !ParseInteger(comma + 1, Signs::kMinus, 10, &ms) || ms < INT32_MIN || ms > INT32_MAX) {
         return false;
     }
-    const bool negative = comma[1] == '-';
-    const char* msText = comma + (negative ? 2 : 1);
-    uint64_t seedValue = 0;
-    uint64_t ms = 0;
-    if (!ParseDecimal(text, comma, &seedValue) || seedValue > UINT32_MAX ||
-        !ParseDecimal(msText, msText + std::strlen(msText), &ms) ||
-        ms > (negative ? UINT64_C(2147483648) : UINT64_C(2147483647))) {
-        return false;
-    }
-    *seed = static_cast<uint32_t>(seedValue);
-    *milliseconds =
-        static_cast<int32_t>(negative ? -static_cast<int64_t>(ms) : static_cast<int64_t>(ms));
+    *seed = seedValue;
+    *milliseconds = static_cast<int32_t>(ms);
     return true;
 }
 

@@ -161,15 +161,17 @@ void WriteEverything(const Options& options, const uint8_t* data, size_t size) {
     const char* const names[kOutputKinds] = {"a.png", "a.txt", "s.txt", "a.webp"};
     std::string paths[kOutputKinds];
     for (int k = 0; k < kOutputKinds; ++k) {
+        const OutputKind kind = static_cast<OutputKind>(k);
         paths[k] = std::string(directory) + "/" + names[k];
-        if (k != kWebpOutput || animated) {
-            Check(OpenOutput(k, paths[k], &error), "an output in the private directory fails");
+        if (kind != OutputKind::kWebp || animated) {
+            Check(OpenOutput(kind, paths[k], &error), "an output in the private directory fails");
         }
     }
-    Check(WritePng(OutputFile(kPngOutput), frames.width, frames.height, ReadFrameRow, &frames),
-          "the PNG writer fails");
-    WriteCells(OutputFile(kCellsOutput));
-    WriteState(OutputFile(kStateOutput));
+    Check(
+        WritePng(OutputFile(OutputKind::kPng), frames.width, frames.height, ReadFrameRow, &frames),
+        "the PNG writer fails");
+    WriteCells(OutputFile(OutputKind::kCells));
+    WriteState(OutputFile(OutputKind::kState));
     if (animated) {
         Animation animation = {};
         Check(BeginAnimation(&animation, frames.width, frames.height), "no animation encoder");
@@ -177,13 +179,13 @@ void WriteEverything(const Options& options, const uint8_t* data, size_t size) {
             Check(AddAnimationFrame(&animation, frames.rgb[f].data(), times[f]),
                   "a frame is refused");
         }
-        Check(FinishAnimation(&animation, times.back(), OutputFile(kWebpOutput)),
+        Check(FinishAnimation(&animation, times.back(), OutputFile(OutputKind::kWebp)),
               "the animation does not assemble");
     }
     Check(CommitOutputs(&error), "the outputs do not commit");
-    CheckPng(paths[kPngOutput], frames);
+    CheckPng(paths[static_cast<int>(OutputKind::kPng)], frames);
     if (animated) {
-        CheckAnimation(paths[kWebpOutput], frames, times);
+        CheckAnimation(paths[static_cast<int>(OutputKind::kWebp)], frames, times);
     }
     for (const std::string& path : paths) {
         unlink(path.c_str());
@@ -204,18 +206,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string error;
     const ParseResult parsed =
         ParseArguments(static_cast<int>(argv.size() - 1), argv.data(), &options, &error);
-    if (parsed != kParsed) {
-        Check(parsed == kHelpAsked || parsed == kVersionAsked || !error.empty(),
+    if (parsed != ParseResult::kParsed) {
+        Check(parsed == ParseResult::kHelpAsked || parsed == ParseResult::kVersionAsked ||
+                  !error.empty(),
               "a refusal without a reason");
         return 0;
     }
     Check(options.width >= 1 && options.width <= kMaxViewSize && options.height >= 1 &&
               options.height <= kMaxViewSize && !options.ticks.empty(),
           "accepted options out of range");
-    Check(options.renderer != kGLRenderer ||
+    Check(options.renderer != Renderer::kGl ||
               int64_t{options.width} * options.height <= kMaxViewPixels,
           "a view accepted for GL that GL does not draw");
-    if (!options.targets[kWebpOutput].empty()) {
+    if (!OutputTarget(options, OutputKind::kWebp).empty()) {
         std::vector<int> times;
         Check(options.width <= kMaxAnimationSize && options.height <= kMaxAnimationSize &&
                   AnimationTimes(options.ticks, &times, &error),

@@ -6,6 +6,7 @@
 #include "hack/image_presenter_x11.h"
 #include "hack/options.h"
 #include "model/scene.h"
+#include "model/text.h"
 #include "render/gl_context_glx.h"
 #include "render/gl_presenter.h"
 
@@ -49,16 +50,7 @@ struct HackState {
 HackState g_hack = {nullptr, 0, false, 0, 0, 0, 0, false, false, {-1, -1}};
 volatile sig_atomic_t g_stopRequested = 0;
 
-// Prints one line on stderr; control characters from the command line cannot break it in two.
-void PrintLine(std::string line) {
-    for (char& c : line) {
-        if (static_cast<unsigned char>(c) < 0x20) {
-            c = '?';
-        }
-    }
-    std::fprintf(stderr, "%s\n", line.c_str());
-}
-
+// One line on stderr, the user's text in it cleaned.
 void ReportError(const std::string& message) {
     PrintLine("ripplefield: " + message);
 }
@@ -86,7 +78,9 @@ bool InstallStopSignals() {
     struct sigaction action = {};
     action.sa_handler = RequestStop;
     sigemptyset(&action.sa_mask);
-    return sigaction(SIGTERM, &action, nullptr) == 0 && sigaction(SIGINT, &action, nullptr) == 0;
+    // A daemon may end a display mode with SIGHUP as well as SIGTERM.
+    return sigaction(SIGTERM, &action, nullptr) == 0 && sigaction(SIGINT, &action, nullptr) == 0 &&
+           sigaction(SIGHUP, &action, nullptr) == 0;
 }
 
 // Errors about our window once it has gone (its frames still in flight) mean the run is over;
@@ -400,12 +394,11 @@ int main(int argc, char** argv) {
     HackOptions options;
     std::string error;
     const ParseStatus parsed = ParseHackOptions(argc, argv, &options, &error);
-    if (parsed == ParseStatus::kUnrecognised) {
-        PrintLine(error);
-        std::fputs(kHackUsage, stderr);
-        return kExitFailed;
+    if (parsed == ParseStatus::kHelpAsked) {
+        std::fputs(kHackUsage, stdout);
+        return 0;
     }
-    if (parsed == ParseStatus::kBadValue) {
+    if (parsed == ParseStatus::kBadArguments) {
         ReportError(error);
         return kExitFailed;
     }

@@ -2,6 +2,7 @@
 #include "hack/options.h"
 
 #include "model/named_choice.h"
+#include "model/text.h"
 #include "ripplefield_version.h"
 
 #include <cstdint>
@@ -20,6 +21,7 @@ const char kHackUsage[] =
     "                   image; auto (the default) takes the image where OpenGL is a software\n"
     "                   rasteriser or missing\n"
     "  --version        print the version and exit\n"
+    "  --help           print this and exit\n"
     "  --mono --install --noinstall --visual ARG --pair: accepted, no effect\n"
     "Options take one dash or two.\n";
 
@@ -30,44 +32,17 @@ namespace {
 constexpr long kMaxDelayMicroseconds = 10000000;
 const char* const kPresentNames[] = {"gl", "image", "auto"}; // in PresentChoice's order
 
-// A whole unsigned number in the given base; digits only, long numbers saturate.
-bool ParseDigits(const char* text, int base, uint64_t* value) {
-    if (*text == '\0') {
-        return false;
-    }
-    uint64_t n = 0;
-    for (const char* p = text; *p != '\0'; ++p) {
-        int digit = -1;
-        if (*p >= '0' && *p <= '9') {
-            digit = *p - '0';
-        } else if (base == 16 && *p >= 'a' && *p <= 'f') {
-            digit = *p - 'a' + 10;
-        } else if (base == 16 && *p >= 'A' && *p <= 'F') {
-            digit = *p - 'A' + 10;
-        }
-        if (digit < 0) {
-            return false;
-        }
-        if (n < (UINT64_C(1) << 40)) {
-            n = n * base + digit;
-        }
-    }
-    *value = n;
-    return true;
-}
-
 bool ParseDelay(const char* text, long* delay, std::string* error) {
-    uint64_t value = 0;
-    const bool negative = text[0] == '-';
-    if (!ParseDigits(negative ? text + 1 : text, 10, &value)) {
+    int64_t value = 0;
+    if (!ParseInteger(text, Signs::kMinus, 10, &value)) {
         *error = std::string("--delay '") + text + "' is not a number of microseconds";
         return false;
     }
-    if (negative && value != 0) {
+    if (value < 0) {
         *error = std::string("--delay '") + text + "' is negative";
         return false;
     }
-    if (value > static_cast<uint64_t>(kMaxDelayMicroseconds)) {
+    if (value > kMaxDelayMicroseconds) {
         *error = std::string("--delay '") + text + "' is more than 10000000 (10 seconds)";
         return false;
     }
@@ -86,11 +61,11 @@ const char* OptionName(const char* argument) {
 } // namespace
 
 bool ParseWindowId(const char* text, unsigned long* id) {
-    uint64_t value = 0;
+    int64_t value = 0;
     const bool hex = text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
     // X resource ids have 29 bits.
-    if (!ParseDigits(hex ? text + 2 : text, hex ? 16 : 10, &value) || value == 0 ||
-        value > UINT64_C(0x1FFFFFFF)) {
+    if (!ParseInteger(hex ? text + 2 : text, Signs::kNone, hex ? 16 : 10, &value) || value == 0 ||
+        value > INT64_C(0x1FFFFFFF)) {
         return false;
     }
     *id = static_cast<unsigned long>(value);
@@ -105,6 +80,9 @@ ParseStatus ParseHackOptions(int argc, const char* const* argv, HackOptions* opt
         if (name != nullptr && std::strcmp(name, "version") == 0) {
             return ParseStatus::kVersionAsked;
         }
+        if (name != nullptr && (std::strcmp(name, "help") == 0 || std::strcmp(name, "h") == 0)) {
+            return ParseStatus::kHelpAsked;
+        }
         const char* const flags[] = {"root",      "window", "mono",   "install",
                                      "noinstall", "fps",    "no-fps", "pair"};
         const char* const valued[] = {"visual", "window-id", "delay", "present"};
@@ -117,8 +95,9 @@ ParseStatus ParseHackOptions(int argc, const char* const* argv, HackOptions* opt
             takesValue = takesValue || (name != nullptr && std::strcmp(name, v) == 0);
         }
         if (!flag && !takesValue) {
-            *error = std::string("Unrecognised option: ") + argv[i];
-            return ParseStatus::kUnrecognised;
+            *error = std::string(name != nullptr ? "unknown option '" : "unexpected argument '") +
+                     argv[i] + "' (see --help)";
+            return ParseStatus::kBadArguments;
         }
         if (flag) {
             if (std::strcmp(name, "root") == 0) {
@@ -130,32 +109,30 @@ ParseStatus ParseHackOptions(int argc, const char* const* argv, HackOptions* opt
             } else if (std::strcmp(name, "no-fps") == 0) {
                 options->showFps = false;
             }
-            continue; // the rest mean nothing for a true-colour GL picture
+            continue; // the rest choose colours and visuals, and the window's own visual is used
         }
         if (i + 1 == argc) {
             *error = std::string(argv[i]) + " needs a value";
-            return ParseStatus::kBadValue;
+            return ParseStatus::kBadArguments;
         }
         const char* value = argv[++i];
         if (std::strcmp(name, "window-id") == 0) {
             if (!ParseWindowId(value, &options->windowId)) {
                 *error = std::string(argv[i - 1]) + " '" + value + "' is not a window id";
-                return ParseStatus::kBadValue;
+                return ParseStatus::kBadArguments;
             }
             options->hasWindowId = true;
         } else if (std::strcmp(name, "delay") == 0) {
             if (!ParseDelay(value, &options->delayMicroseconds, error)) {
-                return ParseStatus::kBadValue;
+                return ParseStatus::kBadArguments;
             }
             options->hasDelay = true;
         } else if (std::strcmp(name, "present") == 0) {
-            int found = -1;
-            for (int k = 0; k < 3; ++k) {
-                found = std::strcmp(value, kPresentNames[k]) == 0 ? k : found;
-            }
+            const int found = FindName(value, kPresentNames, 3);
             if (found < 0) {
-                *error = std::string(argv[i - 1]) + " '" + value + "' is not gl, image or auto";
-                return ParseStatus::kBadValue;
+                *error = std::string(argv[i - 1]) + " '" + value + "' is not " +
+                         ListNames(kPresentNames, 3);
+                return ParseStatus::kBadArguments;
             }
             options->hasPresent = true;
             options->present = static_cast<PresentChoice>(found);

@@ -18,10 +18,10 @@ struct HackOptions {
     PresentChoice present;
 };
 
-enum class ParseStatus { kParsed, kUnrecognised, kBadValue, kVersionAsked };
+enum class ParseStatus { kParsed, kHelpAsked, kVersionAsked, kBadArguments };
 
 // Reads the command line in order; a later option overrides an earlier one. On failure error
-// holds one line for stderr (for kUnrecognised, "Unrecognised option: X", before the usage).
+// holds one line for stderr, the user's text in it as given.
 ParseStatus ParseHackOptions(int argc, const char* const* argv, HackOptions* options,
                              std::string* error);
 // A window id in hex (0x...) or decimal, 1 to 0x1FFFFFFF; false when the text is not one.
@@ -35,7 +35,7 @@ enum class HackTarget { kOwnWindow, kRootWindow, kGivenWindow };
 bool ChooseHackTarget(const HackOptions& options, const char* xscreensaverWindow,
                       HackTarget* target, unsigned long* windowId, std::string* error);
 
-// The lines printed after "Unrecognised option".
+// What --help prints.
 extern const char kHackUsage[];
 // What --version prints: the program's name and version, one line.
 extern const char kHackVersion[];

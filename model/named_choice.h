@@ -1,9 +1,10 @@
 // named_choice.h -- picking one of a few named ways of working by an environment variable's value
-// (the field path, the submission mode).
+// (the field path, the submission mode, the presenter).
 #pragma once
 
-#include <cstdio>
-#include <cstring>
+#include "model/text.h"
+
+#include <string>
 
 // The index of the name that request, the value of the variable, gives. No request (null or empty)
 // gives fallback; so does a name that is none of them, with one line on stderr that says so.
@@ -12,18 +13,11 @@ inline int PickNamedChoice(const char* variable, const char* request, const char
     if (request == nullptr || request[0] == '\0') {
         return fallback;
     }
-    for (int i = 0; i < count; ++i) {
-        if (std::strcmp(request, names[i]) == 0) {
-            return i;
-        }
+    const int found = FindName(request, names, count);
+    if (found >= 0) {
+        return found;
     }
-    char choices[128] = "";
-    for (int i = 0; i < count; ++i) {
-        const char* separator = i == 0 ? "" : i + 1 < count ? ", " : " or ";
-        const size_t used = std::strlen(choices);
-        std::snprintf(choices + used, sizeof choices - used, "%s%s", separator, names[i]);
-    }
-    std::fprintf(stderr, "%s=%s is not %s: using %s\n", variable, request, choices,
-                 names[fallback]);
+    PrintLine(std::string(variable) + "=" + request + " is not " + ListNames(names, count) +
+              ": using " + names[fallback]);
     return fallback;
 }

@@ -16,21 +16,34 @@
 #else
 #define PICTURE_HAS_VECTORS 0
 #endif
+#if defined(__wasm_simd128__)
+#include <wasm_simd128.h>
+#endif
 
 namespace {
 
-// The process-wide record of the picture: its buffers, and what the last frame left in the image.
+// What the last frame drawn into one image left there: its rows known to hold the clear colour
+// (those above clearAbove and those from clearBelow down), and what was drawn over it since.
+struct ImageMemory {
+    const uint32_t* pixels; // null: a free slot
+    int width, height, stride;
+    TexelLayout layout;
+    int clearAbove, clearBelow;
+    int overLeft, overTop, overRight, overBottom; // empty when right <= left
+};
+
+// Presenters that take turns between buffers (two or three a surface, a surface an output) keep
+// the margins of each.
+constexpr int kRememberedImages = 8;
+
+// The process-wide record of the picture: its buffers, and what frames left in the images.
 struct Picture {
     std::vector<uint32_t> cells; // the band's cell rows, bottom first, in the image's layout
     std::vector<int> columnEdges;
     std::vector<int> rowEdges;
-    // The image the last frame went to, and its rows known to hold the clear colour: those above
-    // clearAbove and those from clearBelow down.
-    const uint32_t* pixels;
-    int width, height, stride;
-    TexelLayout layout;
-    int clearAbove, clearBelow;
-    int overLeft, overTop, overRight, overBottom; // drawn over since; empty when right <= left
+    ImageMemory images[kRememberedImages];
+    ImageMemory* last; // the image the last frame went to; null when none
+    int nextSlot;      // the slot a new image takes, in turn
 };
 
 Picture g_picture = {};
@@ -114,8 +127,31 @@ __attribute__((target("sse2"))) void FinishStores() {
 void FinishStores() {}
 #endif
 
+#if defined(__wasm_simd128__)
+// WebAssembly's 128-bit vectors: two cells to three vectors of four pixels.
+void WidenSixSimd128(const uint32_t* cells, int width, uint32_t* row) {
+    int x = 0;
+    int cell = 0;
+    for (; x + 12 <= width; x += 12, cell += 2) {
+        const v128_t a = wasm_i32x4_splat(static_cast<int32_t>(cells[cell]));
+        const v128_t c = wasm_i32x4_splat(static_cast<int32_t>(cells[cell + 1]));
+        wasm_v128_store(row + x, a);
+        wasm_v128_store(row + x + 4, wasm_i32x4_shuffle(a, c, 0, 0, 4, 4));
+        wasm_v128_store(row + x + 8, c);
+    }
+    for (; x < width; ++x) {
+        row[x] = cells[x / 6];
+    }
+}
+#endif
+
 // The widener for the field's path: the plain path stays plain throughout.
 RowWidener PickWidener() {
+#if defined(__wasm_simd128__)
+    if (ActiveFieldPath() != FieldPath::kPlain) {
+        return WidenSixSimd128;
+    }
+#endif
 #if PICTURE_HAS_VECTORS
     switch (ActiveFieldPath()) {
     case FieldPath::kAvx2:
@@ -148,13 +184,13 @@ void FillRows(const PictureImage& image, int first, int end, uint32_t pixel) {
 
 // Fills the rows that the last frame did not already leave clear.
 void ClearRows(const PictureImage& image, int first, int end, uint32_t pixel) {
-    const Picture& p = g_picture;
+    const ImageMemory& p = *g_picture.last;
     FillRows(image, std::max(first, p.clearAbove), std::min(end, p.clearBelow), pixel);
 }
 
 // The part of the rectangle drawn over that lies in rows [first, end).
 void ClearDrawnOver(const PictureImage& image, int first, int end, uint32_t pixel) {
-    const Picture& p = g_picture;
+    const ImageMemory& p = *g_picture.last;
     const int left = std::max(p.overLeft, 0);
     const int right = std::min(p.overRight, image.width);
     for (int y = std::max(first, p.overTop); y < std::min(end, p.overBottom) && left < right; ++y) {
@@ -163,10 +199,29 @@ void ClearDrawnOver(const PictureImage& image, int first, int end, uint32_t pixe
     }
 }
 
-bool SameImage(const PictureImage& image) {
-    const Picture& p = g_picture;
+bool SameImage(const ImageMemory& p, const PictureImage& image) {
     return p.pixels == image.pixels && p.width == image.width && p.height == image.height &&
            p.stride == image.stride && std::memcmp(&p.layout, &image.layout, sizeof p.layout) == 0;
+}
+
+// The memory of this image; a new one (no row known to be clear) when it is not remembered.
+ImageMemory* RememberImage(const PictureImage& image) {
+    Picture& p = g_picture;
+    for (ImageMemory& m : p.images) {
+        if (SameImage(m, image)) {
+            return &m;
+        }
+    }
+    ImageMemory& m = p.images[p.nextSlot];
+    p.nextSlot = (p.nextSlot + 1) % kRememberedImages;
+    m = ImageMemory{};
+    m.pixels = image.pixels;
+    m.width = image.width;
+    m.height = image.height;
+    m.stride = image.stride;
+    m.layout = image.layout;
+    m.clearBelow = image.height; // no row known to be clear
+    return &m;
 }
 
 } // namespace
@@ -220,11 +275,17 @@ bool SizePicture(int width, int height) {
 }
 
 void ForgetPictureContents() {
-    g_picture.pixels = nullptr;
+    for (ImageMemory& m : g_picture.images) {
+        m.pixels = nullptr;
+    }
+    g_picture.last = nullptr;
 }
 
 void NoteDrawnOver(int left, int top, int right, int bottom) {
-    Picture& p = g_picture;
+    if (g_picture.last == nullptr) {
+        return; // no frame since: the next one fills everything
+    }
+    ImageMemory& p = *g_picture.last;
     if (left >= right || top >= bottom) {
         return;
     }
@@ -242,16 +303,9 @@ void NoteDrawnOver(int left, int top, int right, int bottom) {
 }
 
 void DrawPictureFrame(const PictureImage& image) {
-    Picture& p = g_picture;
-    if (!SameImage(image)) {
-        p.pixels = image.pixels;
-        p.width = image.width;
-        p.height = image.height;
-        p.stride = image.stride;
-        p.layout = image.layout;
-        p.clearAbove = 0; // no row known to be clear
-        p.clearBelow = image.height;
-    }
+    Picture& picture = g_picture;
+    picture.last = RememberImage(image);
+    ImageMemory& memory = *picture.last;
     const int w = image.width;
     const int h = image.height;
     const uint32_t clear = ClearPixel(image.layout);
@@ -271,12 +325,13 @@ void DrawPictureFrame(const PictureImage& image) {
     ClearRows(image, viewEnd, h, clear);
     ClearDrawnOver(image, 0, viewTop, clear); // the band's rows are all drawn again
     ClearDrawnOver(image, viewEnd, h, clear);
-    p.overRight = p.overLeft;
-    p.clearAbove = viewTop;
-    p.clearBelow = viewEnd;
+    memory.overRight = memory.overLeft;
+    memory.clearAbove = viewTop;
+    memory.clearBelow = viewEnd;
     if (viewTop == viewEnd) {
         return;
     }
+    Picture& p = picture;
     if (!SizePicture(w, h)) {
         throw std::bad_alloc(); // only a caller that skipped SizePicture gets here
     }

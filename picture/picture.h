@@ -25,7 +25,8 @@ bool LayoutFromMasks(uint32_t red, uint32_t green, uint32_t blue, uint32_t alpha
 bool SizePicture(int width, int height);
 // Draws the current frame of the model (as AdvanceFrame leaves it) into an image of the scene's
 // view size. The margins that the last frame drawn into the same image (the same pixels, size,
-// stride and layout) left clear are not filled again where the band has not moved. A caller that
+// stride and layout) left clear are not filled again where the band has not moved; a few images
+// are remembered, for presenters that take turns between buffers. A caller that
 // draws over the image says where with NoteDrawnOver (DrawPictureText does so itself); one that
 // hands in new memory that may lie where the last image was says so with ForgetPictureContents.
 void DrawPictureFrame(const PictureImage& image);

@@ -5,15 +5,22 @@ WINEPREFIX_DIR="$ROOT/build/windows/wineprefix"
 
 NATIVE_PACKAGES="cmake make g++ pkg-config libgtest-dev googletest libbenchmark-dev
   libegl-dev libgl-dev libegl-mesa0 libgl1-mesa-dri libpng-dev libwebp-dev libxdamage-dev xvfb
-  clang libclang-rt-14-dev"
+  clang libclang-rt-14-dev libwayland-dev libwayland-bin wayland-protocols
+  libxkbcommon-dev"
 # The X screen saver's display mode: X libraries, the daemon and the installed display modes that
 # its tests and benchmark run beside it, and what packaging and the checks of the release files use.
 HACK_PACKAGES="libx11-dev libxext-dev libxrandr-dev libxml2-dev x11-utils imagemagick
   xscreensaver xscreensaver-gl xscreensaver-data xscreensaver-data-extra dpkg-dev file
   lintian zip unzip"
+# The Wayland screen saver (built from NATIVE_PACKAGES): the headless compositor, the screenshot
+# and key tools and the idle daemon that its tests, scripts/run and scripts/bench use.
+WAYLAND_PACKAGES="sway grim wtype swayidle"
 # What scripts/release needs beyond those: a clone of the commit, the Windows compiler (no Wine)
 # and, for --verify, the tool that shows how two files differ.
 RELEASE_PACKAGES="git g++-mingw-w64-i686-posix binutils-mingw-w64-i686 diffoscope-minimal"
+# The page in the browser: emscripten builds its WebAssembly (its tools run on Node), Chromium runs
+# its tests, which npm's modules drive (npm itself is added where no Node brought one).
+WEB_PACKAGES="emscripten chromium nodejs"
 WINDOWS_PACKAGES="g++-mingw-w64-i686-posix wine wine32:i386 wine32-preloader:i386 wine64
   libgl1-mesa-dri:i386 libglx-mesa0:i386 x11-utils xdotool imagemagick"
 
@@ -57,7 +64,7 @@ install_packages() {
         dpkg --add-architecture i386
         APT_UPDATED=
     fi
-    missing=$(missing_packages $NATIVE_PACKAGES $HACK_PACKAGES $WINDOWS_PACKAGES)
+    missing=$(missing_packages $NATIVE_PACKAGES $HACK_PACKAGES $WAYLAND_PACKAGES $WINDOWS_PACKAGES)
     if [ -n "$missing" ]; then
         log "installing: $missing"
         apt_update || return 1
@@ -118,7 +125,7 @@ debian_archive_uri() {
 # Installs what the native build, the display mode and its tests need, without Wine.
 install_native_packages() {
     # shellcheck disable=SC2086
-    missing=$(missing_packages $NATIVE_PACKAGES $HACK_PACKAGES)
+    missing=$(missing_packages $NATIVE_PACKAGES $HACK_PACKAGES $WAYLAND_PACKAGES)
     [ -z "$missing" ] && return 0
     log "installing: $missing"
     apt_update || return 1
@@ -193,4 +200,41 @@ stop_xvfb() {
     WINEPREFIX="$WINEPREFIX_DIR" wineserver -k >/dev/null 2>&1
     [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
     XVFB_PID=
+}
+
+# Installs what the page's build, tests and benchmark need.
+install_web_packages() {
+    # shellcheck disable=SC2086
+    missing=$(missing_packages $WEB_PACKAGES)
+    command -v npm >/dev/null 2>&1 || missing="$missing npm"
+    [ -z "$missing" ] && return 0
+    log "installing: $missing"
+    apt_update || return 1
+    # shellcheck disable=SC2086
+    apt_install $missing
+}
+
+# build_web [SOURCE]: builds the page, its script and ripplefield.wasm into SOURCE/build/web (the
+# site; SOURCE is the checkout, ROOT by default) with emscripten, whose Debian package finds its
+# Node modules through NODE_PATH.
+build_web() {
+    src=${1:-$ROOT}
+    export NODE_PATH="${NODE_PATH:+$NODE_PATH:}/usr/share/nodejs"
+    mkdir -p "$src/build/web" || return 1
+    emcmake cmake -S "$src/web" -B "$src/build/web" -DCMAKE_BUILD_TYPE=Release \
+        >"$src/build/web-configure.log" 2>&1 || { cat "$src/build/web-configure.log"; return 1; }
+    cmake --build "$src/build/web" -j2
+}
+
+# The web tests' Node modules, as tests/web/package-lock.json pins them, in build/web-tests;
+# installed again only when the lock file changes.
+install_web_test_modules() {
+    dir="$ROOT/build/web-tests"
+    if [ ! -d "$dir/node_modules" ] || ! cmp -s "$ROOT/tests/web/package-lock.json" \
+        "$dir/package-lock.json"; then
+        rm -rf "$dir" && mkdir -p "$dir" &&
+            cp "$ROOT/tests/web/package.json" "$ROOT/tests/web/package-lock.json" "$dir/" &&
+            (cd "$dir" && npm ci --no-audit --no-fund >/dev/null) || return 1
+    fi
+    export NODE_PATH="$dir/node_modules${NODE_PATH:+:$NODE_PATH}"
 }

@@ -2,6 +2,7 @@
 #include "shell/host_main.h"
 
 #include "model/field.h"
+#include "model/text.h"
 #include "shell/host_state.h"
 #include "shell/saver_hooks.h"
 #include "shell/saver_window.h"
@@ -45,18 +46,17 @@ void SaverEntry() {
 }
 
 DWORD ParseHandleNumber(const char* text) {
-    DWORD value = 0;
-    for (const char* p = text; *p >= '0' && *p <= '9'; ++p) {
-        value = value * 10 + static_cast<DWORD>(*p - '0');
-    }
-    return value;
+    uint64_t value = 0;
+    bool overflow = false;
+    ScanDigits(text, 10, &value, &overflow);
+    return static_cast<DWORD>(value); // 2^32 divides 2^64: the number modulo 2^32
 }
 
 static HWND AsWindow(DWORD number) {
     return reinterpret_cast<HWND>(static_cast<UINT_PTR>(number));
 }
 
-INT_PTR RunConfigureDialog(HWND parent) {
+static INT_PTR RunConfigureDialog(HWND parent) {
     if (!SaverRegisterDialogClasses(g_host.instance)) {
         return 0;
     }
@@ -64,7 +64,7 @@ INT_PTR RunConfigureDialog(HWND parent) {
                            SaverConfigureDialogProc, 0);
 }
 
-int RunPreview(const char* text) {
+static int RunPreview(const char* text) {
     HWND parent = AsWindow(ParseHandleNumber(text));
     if (parent != nullptr && IsWindow(parent)) {
         return RunSaverWindow(parent);
@@ -72,16 +72,7 @@ int RunPreview(const char* text) {
     return -1;
 }
 
-int RunChangePassword(const char* text) {
-    HWND parent = AsWindow(ParseHandleNumber(text));
-    if (parent == nullptr || !IsWindow(parent)) {
-        parent = GetForegroundWindow();
-    }
-    ChangePassword(parent);
-    return 0;
-}
-
-void ChangePassword(HWND parent) {
+static void ChangePassword(HWND parent) {
     HMODULE module = LoadLibraryA("MPR.DLL");
     if (module == nullptr) {
         return;
@@ -92,6 +83,15 @@ void ChangePassword(HWND parent) {
         change("SCRSAVE", parent, 0, nullptr);
     }
     FreeLibrary(module);
+}
+
+static int RunChangePassword(const char* text) {
+    HWND parent = AsWindow(ParseHandleNumber(text));
+    if (parent == nullptr || !IsWindow(parent)) {
+        parent = GetForegroundWindow();
+    }
+    ChangePassword(parent);
+    return 0;
 }
 
 static const char* SkipSpaces(const char* p) {

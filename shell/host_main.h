@@ -14,10 +14,6 @@ const char* SkipProgramName(const char* commandLine);
 int SaverMain(HINSTANCE instance, HINSTANCE previousInstance, char* commandLine, int showCommand);
 // Decimal digits from the start of text, wrapping modulo 2^32; 0 without a leading digit.
 DWORD ParseHandleNumber(const char* text);
-INT_PTR RunConfigureDialog(HWND parent);
-int RunPreview(const char* text);
-int RunChangePassword(const char* text);
-void ChangePassword(HWND parent);
 // Runs body(argument) with the fault guard around it: a fault that the system lets the saver
 // handle, or std::terminate, clears the screen-saver-running state and ends the process with
 // kFaultExitCode; a C++ exception out of body clears it too and gives kFaultExitCode.

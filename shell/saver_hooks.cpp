@@ -3,7 +3,6 @@
 // release; the clear colour alone where neither can start.
 #include "shell/saver_hooks.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -12,6 +11,7 @@
 #include "frames/run_settings.h"
 #include "model/field.h"
 #include "model/scene.h"
+#include "model/text.h"
 #include "render/gl.h"
 #include "render/gl_context.h"
 #include "render/gl_presenter.h"
@@ -35,10 +35,10 @@ void (*g_saverHookProbe)(HWND hwnd, UINT msg);
 // A .scr has no console: a setting it cannot take is reported to the debugger's output, and to
 // stderr, which Wine passes to its terminal.
 static void ReportSetting(const std::string& text, bool toStderr) {
-    const std::string line = "ripplefield: " + text + "\n";
-    OutputDebugStringA(line.c_str());
+    const std::string line = CleanLine("ripplefield: " + text);
+    OutputDebugStringA((line + "\n").c_str());
     if (toStderr) {
-        std::fputs(line.c_str(), stderr);
+        PrintLine(line);
     }
 }
 

@@ -3,12 +3,24 @@
 #include "tools/render_options.h"
 
 #include "model/scene.h"
+#include "model/text.h"
 #include "ripplefield_version.h"
 
 #include <climits>
 #include <cstring>
 
+namespace {
 const char* const kOutputOptions[kOutputKinds] = {"--png", "--cells", "--state", "--webp"};
+const char* const kRendererNames[] = {"picture", "gl"}; // in Renderer's order
+} // namespace
+
+const char* OutputOption(OutputKind kind) {
+    return kOutputOptions[static_cast<int>(kind)];
+}
+
+const std::string& OutputTarget(const Options& options, OutputKind kind) {
+    return options.targets[static_cast<int>(kind)];
+}
 
 const char kUsage[] =
     "usage: ripplefield-render [--size WxH] [--seed N] [--ticks T1,T2,... | --series T,STEP,N]\n"
@@ -30,34 +42,16 @@ const char kUsage[] =
     "  --renderer R     picture: draw on the processor (the default); gl: with OpenGL on a\n"
     "                   headless context; the outputs are the same, byte for byte\n"
     "  --version        print the version and exit\n"
+    "  --help           print this and exit\n"
     "Exit status: 0 done, 1 no headless context, no memory or a failed write, 2 bad arguments.\n";
 
 const char kVersion[] = "ripplefield " RIPPLEFIELD_VERSION "\n";
 
 namespace {
 
-// Reads a whole decimal integer with an optional sign; false when the text is not one.
-// Long numbers saturate far outside every accepted range, so the range checks reject them.
-bool ParseInteger(const std::string& text, int64_t* value) {
-    size_t i = 0;
-    const bool negative = !text.empty() && text[0] == '-';
-    if (negative || (!text.empty() && text[0] == '+')) {
-        i = 1;
-    }
-    if (i == text.size()) {
-        return false;
-    }
-    int64_t magnitude = 0;
-    for (; i < text.size(); ++i) {
-        if (text[i] < '0' || text[i] > '9') {
-            return false;
-        }
-        if (magnitude < INT64_C(1000000000000)) {
-            magnitude = magnitude * 10 + (text[i] - '0');
-        }
-    }
-    *value = negative ? -magnitude : magnitude;
-    return true;
+// A whole decimal integer with an optional sign; false when the text is not one.
+bool ParseDecimal(const std::string& text, int64_t* value) {
+    return ParseInteger(text, Signs::kEither, 10, value);
 }
 
 // The comma-separated items of a list, empty ones included.
@@ -78,8 +72,8 @@ bool ParseSize(const std::string& text, Options* options, std::string* error) {
     const size_t cross = text.find('x');
     int64_t width = 0;
     int64_t height = 0;
-    if (cross == std::string::npos || !ParseInteger(text.substr(0, cross), &width) ||
-        !ParseInteger(text.substr(cross + 1), &height)) {
+    if (cross == std::string::npos || !ParseDecimal(text.substr(0, cross), &width) ||
+        !ParseDecimal(text.substr(cross + 1), &height)) {
         *error = "bad --size '" + text + "': expected WxH, e.g. 1024x768";
         return false;
     }
@@ -96,24 +90,20 @@ bool ParseSize(const std::string& text, Options* options, std::string* error) {
     return true;
 }
 
-bool ParseSeed(const std::string& text, Options* options, std::string* error) {
-    int64_t seed = 0;
-    if (!ParseInteger(text, &seed)) {
+bool ParseSeedOption(const std::string& text, Options* options, std::string* error) {
+    const NumberText seed = ParseSeed(text, Signs::kEither, &options->seed);
+    if (seed == NumberText::kNotANumber) {
         *error = "bad --seed '" + text + "': not a number";
-        return false;
-    }
-    if (seed < 0 || seed > INT64_C(4294967295)) {
+    } else if (seed == NumberText::kOutOfRange) {
         *error = "bad --seed '" + text + "': out of range 0 to 4294967295";
-        return false;
     }
-    options->seed = static_cast<uint32_t>(seed);
-    return true;
+    return seed == NumberText::kNumber;
 }
 
 // A counter reading: a 32-bit signed integer.
 bool ParseTick(const char* option, const std::string& text, const std::string& item, int64_t* tick,
                std::string* error) {
-    if (!ParseInteger(item, tick)) {
+    if (!ParseDecimal(item, tick)) {
         *error = std::string("bad ") + option + " '" + text + "': '" + item + "' is not a number";
         return false;
     }
@@ -150,7 +140,7 @@ bool ParseSeries(const std::string& text, Options* options, std::string* error) 
         !ParseTick("--series", text, items[1], &step, error)) {
         return false;
     }
-    if (!ParseInteger(items[2], &count) || count < 1 || count > kMaxSeriesFrames) {
+    if (!ParseDecimal(items[2], &count) || count < 1 || count > kMaxSeriesFrames) {
         *error = "bad --series '" + text + "': the count must be 1 to 100000";
         return false;
     }
@@ -163,11 +153,12 @@ bool ParseSeries(const std::string& text, Options* options, std::string* error) 
 }
 
 bool ParseRenderer(const std::string& text, Options* options, std::string* error) {
-    if (text != "picture" && text != "gl") {
-        *error = "bad --renderer '" + text + "': expected picture or gl";
+    const int found = FindName(text, kRendererNames, 2);
+    if (found < 0) {
+        *error = "bad --renderer '" + text + "': expected " + ListNames(kRendererNames, 2);
         return false;
     }
-    options->renderer = text == "gl" ? kGLRenderer : kPictureRenderer;
+    options->renderer = static_cast<Renderer>(found);
     return true;
 }
 
@@ -181,27 +172,17 @@ bool ParseTarget(const char* option, const std::string& path, std::string* targe
     return true;
 }
 
-// What only the whole command line shows: outputs into one file, a view larger than GL's frames,
-// and what an animation needs.
+// What only the whole command line shows: a view larger than GL's frames, and what an animation
+// needs.
 bool CheckCombination(const Options& options, std::string* error) {
     const int64_t pixels = int64_t{options.width} * options.height;
-    if (options.renderer == kGLRenderer && pixels > kMaxViewPixels) {
+    if (options.renderer == Renderer::kGl && pixels > kMaxViewPixels) {
         *error = "bad --size " + std::to_string(options.width) + "x" +
                  std::to_string(options.height) + " for --renderer gl: " + std::to_string(pixels) +
                  " pixels, and GL draws at most 134217728 (2^27); the picture draws it";
         return false;
     }
-    // Two outputs into one file would overwrite each other.
-    for (int a = 0; a < kOutputKinds; ++a) {
-        for (int b = a + 1; b < kOutputKinds; ++b) {
-            if (!options.targets[a].empty() && options.targets[a] == options.targets[b]) {
-                *error = std::string(kOutputOptions[a]) + " and " + kOutputOptions[b] +
-                         " name the same file '" + options.targets[a] + "'";
-                return false;
-            }
-        }
-    }
-    if (options.targets[kWebpOutput].empty()) {
+    if (OutputTarget(options, OutputKind::kWebp).empty()) {
         return true;
     }
     if (options.width > kMaxAnimationSize || options.height > kMaxAnimationSize) {
@@ -218,10 +199,10 @@ ParseResult ParseArguments(int argc, char** argv, Options* options, std::string*
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
         if (option == "--help" || option == "-h") {
-            return kHelpAsked;
+            return ParseResult::kHelpAsked;
         }
         if (option == "--version") {
-            return kVersionAsked;
+            return ParseResult::kVersionAsked;
         }
         int output = -1;
         for (int k = 0; k < kOutputKinds; ++k) {
@@ -235,19 +216,19 @@ ParseResult ParseArguments(int argc, char** argv, Options* options, std::string*
             *error =
                 (option.compare(0, 1, "-") == 0 ? "unknown option '" : "unexpected argument '") +
                 option + "' (see --help)";
-            return kBadArguments;
+            return ParseResult::kBadArguments;
         }
         // An option in place of the value means the value was left out.
         if (i + 1 == argc || std::strncmp(argv[i + 1], "--", 2) == 0) {
             *error = "missing value after " + option;
-            return kBadArguments;
+            return ParseResult::kBadArguments;
         }
         const std::string value = argv[++i];
         bool ok = true;
         if (option == "--size") {
             ok = ParseSize(value, options, error);
         } else if (option == "--seed") {
-            ok = ParseSeed(value, options, error);
+            ok = ParseSeedOption(value, options, error);
         } else if (option == "--ticks") {
             ok = ParseTicks(value, options, error);
         } else if (option == "--series") {
@@ -258,10 +239,10 @@ ParseResult ParseArguments(int argc, char** argv, Options* options, std::string*
             ok = ParseTarget(kOutputOptions[output], value, &options->targets[output], error);
         }
         if (!ok) {
-            return kBadArguments;
+            return ParseResult::kBadArguments;
         }
     }
-    return CheckCombination(*options, error) ? kParsed : kBadArguments;
+    return CheckCombination(*options, error) ? ParseResult::kParsed : ParseResult::kBadArguments;
 }
 
 bool AnimationTimes(const std::vector<int32_t>& ticks, std::vector<int>* times,

@@ -28,6 +28,13 @@ struct Output {
     std::string destination; // the file that the temporary replaces
     std::string temp;        // empty when written straight
     FILE* file = nullptr;
+    // What the target names: the file's device and inode where it exists, else the real path of
+    // its folder and its name.
+    bool exists = false;
+    bool regular = false; // else a device, FIFO or socket, written straight
+    dev_t device = 0;
+    ino_t inode = 0;
+    std::string newPath;
 };
 
 Output g_outputs[kOutputKinds];
@@ -58,48 +65,110 @@ void WriteCellRow(const FieldRow& row, void* context) {
     }
 }
 
-} // namespace
-
-std::string CannotWrite(int kind, const std::string& target, const char* reason) {
-    return std::string("cannot write ") + kOutputOptions[kind] + " file '" + target +
-           "': " + reason;
+// The folder part of a path, "." for a bare name.
+std::string FolderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
 }
 
-bool OpenOutput(int kind, const std::string& target, std::string* error) {
-    Output* out = &g_outputs[kind];
-    out->target = target;
+// Where target leads: out's destination and identity. False, with the reason, for a directory, a
+// link that leads nowhere and a path the system refuses.
+bool ResolveOutput(Output* out, OutputKind kind, std::string* error) {
+    const std::string& target = out->target;
     out->destination = target;
     struct stat info;
-    if (stat(target.c_str(), &info) == 0) {
-        if (S_ISDIR(info.st_mode)) {
-            *error = CannotWrite(kind, target, "it is a directory");
+    if (lstat(target.c_str(), &info) != 0) {
+        if (errno != ENOENT) {
+            *error = CannotWrite(kind, target, std::strerror(errno));
             return false;
         }
-        if (!S_ISREG(info.st_mode)) {
-            out->file = std::fopen(target.c_str(), "wb");
-            if (out->file == nullptr) {
-                *error = CannotWrite(kind, target, std::strerror(errno));
-                return false;
-            }
-            return true;
+        // A new file: two spellings of one name share the real path of their folder.
+        char* folder = realpath(FolderOf(target).c_str(), nullptr);
+        if (folder == nullptr) {
+            *error = CannotWrite(kind, target, std::strerror(errno));
+            return false;
         }
+        const size_t slash = target.rfind('/');
+        out->newPath = std::string(folder) + "/" +
+                       (slash == std::string::npos ? target : target.substr(slash + 1));
+        std::free(folder);
+        return true;
+    }
+    if (S_ISLNK(info.st_mode) && stat(target.c_str(), &info) != 0) {
+        // Replacing the link would lose it, and /dev/stdout with it when stdout is closed.
+        *error = CannotWrite(kind, target,
+                             errno == ENOENT ? "it is a symbolic link to nothing"
+                                             : std::strerror(errno));
+        return false;
+    }
+    if (S_ISDIR(info.st_mode)) {
+        *error = CannotWrite(kind, target, "it is a directory");
+        return false;
+    }
+    out->exists = true;
+    out->device = info.st_dev;
+    out->inode = info.st_ino;
+    out->regular = S_ISREG(info.st_mode);
+    if (out->regular) {
         // Through a symbolic link the file it names is replaced, not the link.
         char* resolved = realpath(target.c_str(), nullptr);
-        if (resolved != nullptr) {
-            out->destination = resolved;
-            std::free(resolved);
+        if (resolved == nullptr) {
+            *error = CannotWrite(kind, target, std::strerror(errno));
+            return false;
+        }
+        out->destination = resolved;
+        std::free(resolved);
+    }
+    return true;
+}
+
+bool SameFile(const Output& a, const Output& b) {
+    return a.exists ? b.exists && a.device == b.device && a.inode == b.inode
+                    : !b.exists && a.newPath == b.newPath;
+}
+
+} // namespace
+
+std::string CannotWrite(OutputKind kind, const std::string& target, const char* reason) {
+    return std::string("cannot write ") + OutputOption(kind) + " file '" + target + "': " + reason;
+}
+
+bool OpenOutput(OutputKind kind, const std::string& target, std::string* error) {
+    const int index = static_cast<int>(kind);
+    Output* out = &g_outputs[index];
+    *out = Output{};
+    out->target = target;
+    if (!ResolveOutput(out, kind, error)) {
+        return false;
+    }
+    // Two outputs into one file would overwrite each other.
+    for (int k = 0; k < index; ++k) {
+        const Output& earlier = g_outputs[k];
+        if (!earlier.target.empty() && SameFile(earlier, *out)) {
+            *error = std::string(OutputOption(static_cast<OutputKind>(k))) + " and " +
+                     OutputOption(kind) + " name the same file '" + earlier.target + "'" +
+                     (earlier.target == target ? "" : " (as '" + target + "')");
+            out->target.clear();
+            return false;
         }
     }
-    std::vector<char> name(out->destination.begin(), out->destination.end());
-    const char suffix[] = ".XXXXXX";
-    name.insert(name.end(), suffix, suffix + sizeof suffix);
-    const int fd = mkstemp(name.data());
+    if (out->exists && !out->regular) {
+        out->file = std::fopen(target.c_str(), "wb");
+        if (out->file == nullptr) {
+            *error = CannotWrite(kind, target, std::strerror(errno));
+            return false;
+        }
+        return true;
+    }
+    // A short name of fixed length, so that every name the file system takes can be replaced.
+    std::string name = FolderOf(out->destination) + "/.ripplefield-XXXXXX";
+    const int fd = mkstemp(&name[0]);
     if (fd < 0) {
         *error = CannotWrite(kind, target, std::strerror(errno));
         return false;
     }
-    out->temp = name.data();
-    g_tempNames[kind] = out->temp.c_str();
+    out->temp = name;
+    g_tempNames[index] = out->temp.c_str();
     // mkstemp makes the file private; the result gets the usual permissions instead.
     const mode_t mask = umask(0);
     umask(mask);
@@ -114,8 +183,8 @@ bool OpenOutput(int kind, const std::string& target, std::string* error) {
     return true;
 }
 
-FILE* OutputFile(int kind) {
-    return g_outputs[kind].file;
+FILE* OutputFile(OutputKind kind) {
+    return g_outputs[static_cast<int>(kind)].file;
 }
 
 // Only a rename failing after an earlier one succeeded can leave some outputs written and not
@@ -137,7 +206,7 @@ bool CommitOutputs(std::string* error) {
         }
         out.file = nullptr;
         if (!written || !closed) {
-            *error = CannotWrite(k, out.target,
+            *error = CannotWrite(static_cast<OutputKind>(k), out.target,
                                  failure != 0 ? std::strerror(failure) : "a write failed");
             return false;
         }
@@ -147,8 +216,15 @@ bool CommitOutputs(std::string* error) {
         if (out.temp.empty()) {
             continue;
         }
+        // What took the file's place while the frames were drawn stays.
+        struct stat info;
+        if (lstat(out.destination.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+            *error = CannotWrite(static_cast<OutputKind>(k), out.target,
+                                 "it is no longer a regular file");
+            return false;
+        }
         if (std::rename(out.temp.c_str(), out.destination.c_str()) != 0) {
-            *error = CannotWrite(k, out.target, std::strerror(errno));
+            *error = CannotWrite(static_cast<OutputKind>(k), out.target, std::strerror(errno));
             return false;
         }
         g_tempNames[k] = nullptr;
@@ -172,10 +248,11 @@ void RemoveTemporaries() {
     }
 }
 
-void RemoveTemporariesOnSignals() {
+void InstallOutputSignals() {
     std::signal(SIGINT, RemoveTemporariesOnSignal);
     std::signal(SIGTERM, RemoveTemporariesOnSignal);
     std::signal(SIGHUP, RemoveTemporariesOnSignal);
+    std::signal(SIGPIPE, SIG_IGN);
 }
 
 bool WritePng(FILE* file, int width, int height, RowReader readRow, void* context) {

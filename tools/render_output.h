@@ -7,18 +7,23 @@
 #include <cstdio>
 #include <string>
 
-// Creates the temporary file of an output now, so that an unwritable path fails before rendering.
-// A device or pipe (/dev/stdout) is written straight: there is no file to replace.
-bool OpenOutput(int kind, const std::string& target, std::string* error);
+// Opens an output now, so that a bad target fails before anything is drawn. A regular file, a link
+// to one or a new name gets a temporary file beside the file it names, renamed over it only when
+// everything is written; a device or FIFO (/dev/stdout) is written straight. Refused, with one line
+// in error: a directory, a link that leads nowhere, and a file that an output opened before names
+// too, however it is spelled.
+bool OpenOutput(OutputKind kind, const std::string& target, std::string* error);
 // The output's open file; null when it is not written.
-FILE* OutputFile(int kind);
-// Closes every temporary and renames it over its target; false after the first failure.
+FILE* OutputFile(OutputKind kind);
+// Closes every output and renames each temporary over its file (never over anything but a regular
+// file); false after the first failure.
 bool CommitOutputs(std::string* error);
 // Closes and removes every temporary: the targets stay as they were.
 void RemoveTemporaries();
-// An interrupted run leaves no temporary behind either.
-void RemoveTemporariesOnSignals();
-std::string CannotWrite(int kind, const std::string& target, const char* reason);
+// An interrupted run leaves no temporary behind either, and a closed pipe shows as a failed write
+// instead of ending the process.
+void InstallOutputSignals();
+std::string CannotWrite(OutputKind kind, const std::string& target, const char* reason);
 
 // Fills rgb with row y of a picture (3 bytes a pixel), counting rows from the top.
 typedef void (*RowReader)(int y, unsigned char* rgb, void* context);

@@ -3,6 +3,7 @@
 // model's state as text, or every frame as an animation.
 #include "frames/frame_step.h"
 #include "model/scene.h"
+#include "model/text.h"
 #include "picture/memory_presenter.h"
 #include "render/frame.h"
 #include "render/gl.h"
@@ -24,15 +25,9 @@ namespace {
 constexpr int kExitFailed = 1;
 constexpr int kExitBadInput = 2;
 
-// Prints one line on stderr; control characters from the command line cannot break it in two.
+// One line on stderr, the user's text in it cleaned.
 void ReportError(const std::string& message) {
-    std::string line = "ripplefield-render: " + message;
-    for (char& c : line) {
-        if (static_cast<unsigned char>(c) < 0x20) {
-            c = '?';
-        }
-    }
-    std::fprintf(stderr, "%s\n", line.c_str());
+    PrintLine("ripplefield-render: " + message);
 }
 
 // GL counts rows upwards from the bottom; the writers take them from the top.
@@ -64,7 +59,7 @@ struct Frames {
 bool StartFrames(const Options& options, Frames* frames, std::string* error) {
     static HeadlessView view;
     view = HeadlessView{options.width, options.height};
-    const bool gl = options.renderer == kGLRenderer;
+    const bool gl = options.renderer == Renderer::kGl;
     *frames = Frames{gl ? &kGlPresenter : &kMemoryPresenter,
                      gl ? ReadGLRow : ReadMemoryRow,
                      {options.width, options.height}};
@@ -91,7 +86,7 @@ bool RenderOutputs(const Options& options, Frames* frames, std::string* error) {
         return false;
     }
 
-    FILE* const webp = OutputFile(kWebpOutput);
+    FILE* const webp = OutputFile(OutputKind::kWebp);
     Animation animation = {};
     std::vector<int> times;
     std::vector<unsigned char> rgb;
@@ -99,7 +94,8 @@ bool RenderOutputs(const Options& options, Frames* frames, std::string* error) {
         AnimationTimes(options.ticks, &times, error); // checked with the arguments
         rgb.resize(3 * static_cast<size_t>(options.width) * static_cast<size_t>(options.height));
         if (!BeginAnimation(&animation, options.width, options.height)) {
-            *error = CannotWrite(kWebpOutput, options.targets[kWebpOutput], "out of memory");
+            *error = CannotWrite(OutputKind::kWebp, OutputTarget(options, OutputKind::kWebp),
+                                 "out of memory");
             return false;
         }
     }
@@ -114,28 +110,31 @@ bool RenderOutputs(const Options& options, Frames* frames, std::string* error) {
         }
         if (!AddAnimationFrame(&animation, rgb.data(), times[f])) {
             DiscardAnimation(&animation);
-            *error = CannotWrite(kWebpOutput, options.targets[kWebpOutput], "WebP encoding failed");
+            *error = CannotWrite(OutputKind::kWebp, OutputTarget(options, OutputKind::kWebp),
+                                 "WebP encoding failed");
             return false;
         }
     }
-    if (options.renderer == kGLRenderer) {
+    if (options.renderer == Renderer::kGl) {
         glFinish();
     }
     if (webp != nullptr && !FinishAnimation(&animation, times.back(), webp)) {
-        *error = CannotWrite(kWebpOutput, options.targets[kWebpOutput], "WebP encoding failed");
+        *error = CannotWrite(OutputKind::kWebp, OutputTarget(options, OutputKind::kWebp),
+                             "WebP encoding failed");
         return false;
     }
-    FILE* const png = OutputFile(kPngOutput);
+    FILE* const png = OutputFile(OutputKind::kPng);
     if (png != nullptr &&
         !WritePng(png, options.width, options.height, frames->readRow, frames->size)) {
-        *error = CannotWrite(kPngOutput, options.targets[kPngOutput], "PNG encoding failed");
+        *error = CannotWrite(OutputKind::kPng, OutputTarget(options, OutputKind::kPng),
+                             "PNG encoding failed");
         return false;
     }
-    if (OutputFile(kCellsOutput) != nullptr) {
-        WriteCells(OutputFile(kCellsOutput));
+    if (OutputFile(OutputKind::kCells) != nullptr) {
+        WriteCells(OutputFile(OutputKind::kCells));
     }
-    if (OutputFile(kStateOutput) != nullptr) {
-        WriteState(OutputFile(kStateOutput));
+    if (OutputFile(OutputKind::kState) != nullptr) {
+        WriteState(OutputFile(OutputKind::kState));
     }
     return true;
 }
@@ -144,22 +143,24 @@ int RunTool(int argc, char** argv) {
     Options options;
     std::string error;
     const ParseResult parsed = ParseArguments(argc, argv, &options, &error);
-    if (parsed == kHelpAsked) {
+    if (parsed == ParseResult::kHelpAsked) {
         std::fputs(kUsage, stdout);
         return 0;
     }
-    if (parsed == kVersionAsked) {
+    if (parsed == ParseResult::kVersionAsked) {
         std::fputs(kVersion, stdout);
         return 0;
     }
-    if (parsed == kBadArguments) {
+    if (parsed == ParseResult::kBadArguments) {
         ReportError(error);
         return kExitBadInput;
     }
 
-    RemoveTemporariesOnSignals();
+    InstallOutputSignals();
     for (int k = 0; k < kOutputKinds; ++k) {
-        if (!options.targets[k].empty() && !OpenOutput(k, options.targets[k], &error)) {
+        const OutputKind kind = static_cast<OutputKind>(k);
+        if (!OutputTarget(options, kind).empty() &&
+            !OpenOutput(kind, OutputTarget(options, kind), &error)) {
             ReportError(error);
             RemoveTemporaries();
             return kExitBadInput;

@@ -84,9 +84,10 @@ std::set<std::string> FilesBelow(const std::string& root) {
 }
 
 const std::set<std::string> kInstalledFiles = {
-    "usr/libexec/xscreensaver/ripplefield",   "usr/share/xscreensaver/config/ripplefield.xml",
-    "usr/share/man/man6/ripplefield.6x.gz",   "usr/share/doc/ripplefield/copyright",
-    "usr/share/doc/ripplefield/changelog.gz",
+    "usr/libexec/xscreensaver/ripplefield",        "usr/share/xscreensaver/config/ripplefield.xml",
+    "usr/share/man/man6/ripplefield.6x.gz",        "usr/share/doc/ripplefield/copyright",
+    "usr/share/doc/ripplefield/changelog.gz",      "usr/bin/ripplefield-wayland",
+    "usr/share/man/man6/ripplefield-wayland.6.gz",
 };
 
 } // namespace
@@ -189,7 +190,8 @@ TEST(Installing, PlacesTheFilesAndNothingElse) {
     const std::string& fields = run.out;
     EXPECT_NE(fields.find("Package: ripplefield\n"), std::string::npos) << fields;
     EXPECT_NE(fields.find("Recommends: xscreensaver\n"), std::string::npos) << fields;
-    for (const char* library : {"libx11-6", "libxrandr2", "libglx0", "libc6"}) {
+    for (const char* library :
+         {"libx11-6", "libxrandr2", "libglx0", "libc6", "libwayland-client0", "libxkbcommon0"}) {
         EXPECT_NE(fields.find(library), std::string::npos) << library << " in " << fields;
     }
     EXPECT_EQ(fields.find("glut"), std::string::npos) << fields;

@@ -5,6 +5,12 @@
 
 #include <cstdio>
 
+// The top 8 bits of a channel, whatever its width (10 bits on a 30-bit display).
+static unsigned char Channel(unsigned long pixel, unsigned long mask) {
+    const unsigned long value = (pixel & mask) >> __builtin_ctzl(mask);
+    return static_cast<unsigned char>(value >> (__builtin_popcountl(mask) - 8));
+}
+
 Snapshot TakeSnapshot(Display* display, Window window, int x, int y, int width, int height) {
     Snapshot shot;
     XImage* image = XGetImage(display, window, x, y, width, height, AllPlanes, ZPixmap);
@@ -18,9 +24,8 @@ Snapshot TakeSnapshot(Display* display, Window window, int x, int y, int width, 
         for (int col = 0; col < width; ++col) {
             const unsigned long p = XGetPixel(image, col, row);
             shot.pixels[static_cast<size_t>(row) * width + col] =
-                Rgb{static_cast<unsigned char>((p & image->red_mask) >> 16),
-                    static_cast<unsigned char>((p & image->green_mask) >> 8),
-                    static_cast<unsigned char>(p & image->blue_mask)};
+                Rgb{Channel(p, image->red_mask), Channel(p, image->green_mask),
+                    Channel(p, image->blue_mask)};
         }
     }
     XDestroyImage(image);

@@ -1,6 +1,7 @@
 // The picture on the processor against GL on llvmpipe: every pixel of the per-cell quads and of
 // the texture frames, over views from one pixel to 1920x1080 and bands scaled so that cell edges
-// fall on pixel centres, drawn into one image per view as the band moves, then as the model runs.
+// fall on pixel centres, drawn into one image per view (or a few in turn, as a presenter's
+// buffers) as the band moves, then as the model runs.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -63,15 +64,16 @@ TEST_F(PictureTest, EveryPixelAsGLDrawsItWithQuadsAndTexture) {
     const struct {
         int width, height, frames;
         TexelLayout layout;
-        int stride; // over the width
-    } views[] = {{1, 1, 4, kRgbaTexels, 0},
-                 {5, 5, 8, kRgbaTexels, 3},
-                 {7, 13, 8, xrgb, 0},
-                 {641, 479, 40, kRgbaTexels, 0},
-                 {640, 481, 40, xrgb, 5},
-                 {1023, 767, 30, {8, 16, 24, 0xFFu}, 0},
-                 {1920, 1080, 40, kRgbaTexels, 0},
-                 {1280, 1021, 30, xrgb, 0}};
+        int stride;  // over the width
+        int buffers; // images drawn into in turn, as a presenter's buffers
+    } views[] = {{1, 1, 4, kRgbaTexels, 0, 1},
+                 {5, 5, 8, kRgbaTexels, 3, 2},
+                 {7, 13, 8, xrgb, 0, 1},
+                 {641, 479, 40, kRgbaTexels, 0, 3},
+                 {640, 481, 40, xrgb, 5, 1},
+                 {1023, 767, 30, {8, 16, 24, 0xFFu}, 0, 1},
+                 {1920, 1080, 40, kRgbaTexels, 0, 2},
+                 {1280, 1021, 30, xrgb, 0, 1}};
     IdentityCount count;
     for (const auto& v : views) {
         SCOPED_TRACE(::testing::Message() << v.width << "x" << v.height);
@@ -80,8 +82,9 @@ TEST_F(PictureTest, EveryPixelAsGLDrawsItWithQuadsAndTexture) {
         SeedRandom(90210);
         InitGLState(v.width, v.height);
         const int stride = v.width + v.stride;
-        std::vector<uint32_t> pixels(static_cast<size_t>(stride) * v.height, 0xDEADBEEFu);
-        const PictureImage image{pixels.data(), v.width, v.height, stride, v.layout};
+        std::vector<std::vector<uint32_t>> pixels(
+            v.buffers, std::vector<uint32_t>(static_cast<size_t>(stride) * v.height, 0xDEADBEEFu));
+        int turn = 0;
         ASSERT_TRUE(SizePicture(v.width, v.height));
         // Letterboxes set by hand (ticks < 0), then the model's own frames 16 or 17 ms apart.
         std::vector<double> frames = MovingLetterboxes(v.height, v.frames);
@@ -90,6 +93,8 @@ TEST_F(PictureTest, EveryPixelAsGLDrawsItWithQuadsAndTexture) {
         }
         for (const double frame : frames) {
             SCOPED_TRACE(frame);
+            const PictureImage image{pixels[turn++ % v.buffers].data(), v.width, v.height, stride,
+                                     v.layout};
             if (frame < 0.0) {
                 AdvanceFrame(static_cast<int>(-frame));
                 SelectSubmitMode(SubmitMode::kTexture);

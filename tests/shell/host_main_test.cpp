@@ -18,18 +18,29 @@ TEST(CommandLine, ProgramNameAndLeadingBlanksAreSkipped) {
 }
 
 TEST(CommandLine, HandleNumbersAreDecimalAndWrap) {
-    EXPECT_EQ(ParseHandleNumber("1234"), 1234u);
-    EXPECT_EQ(ParseHandleNumber("12ab"), 12u);
-    EXPECT_EQ(ParseHandleNumber("0077 9"), 77u);
-    EXPECT_EQ(ParseHandleNumber(""), 0u);
-    EXPECT_EQ(ParseHandleNumber("abc"), 0u);
-    EXPECT_EQ(ParseHandleNumber("-5"), 0u);
-    EXPECT_EQ(ParseHandleNumber(":12"), 0u);
-    EXPECT_EQ(ParseHandleNumber("4294967295"), 4294967295u);
-    EXPECT_EQ(ParseHandleNumber("4294967296"), 0u);
-    EXPECT_EQ(ParseHandleNumber("4294967306"), 10u);
-    EXPECT_EQ(ParseHandleNumber("99999999999"), 1215752191u); // modulo 2^32
-    EXPECT_EQ(ParseHandleNumber("\xb9"), 0u);
+    const struct {
+        const char* text;
+        DWORD value;
+    } cases[] = {
+        {"1234", 1234u},
+        {"12ab", 12u},
+        {"0077 9", 77u},
+        {"", 0u},
+        {"abc", 0u},
+        {"-5", 0u},
+        {"+5", 0u},
+        {":12", 0u},
+        {"0x1f", 0u},
+        {"4294967295", 4294967295u},
+        {"4294967296", 0u},
+        {"4294967306", 10u},
+        {"99999999999", 1215752191u},             // modulo 2^32
+        {"99999999999999999999999", 4135583743u}, // beyond 64 bits too
+        {"\xb9", 0u},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ParseHandleNumber(c.text), c.value) << "\"" << c.text << "\"";
+    }
 }
 
 namespace {

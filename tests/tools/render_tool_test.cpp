@@ -11,6 +11,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cells.h"
@@ -18,9 +19,12 @@
 #include "png_file.h"
 #include "programs_posix.h"
 
+#include <sys/stat.h>
+
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::string_literals;
 
 std::string ReadText(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -123,9 +127,10 @@ class RenderToolTest : public ::testing::Test {
         return RunProgram(argv, options);
     }
 
-    // Bad input: exit status 2, one line on stderr, and no file left beside the valid outputs.
-    void ExpectRefused(const std::string& arguments, int status = 2,
-                       const ProgramOptions& options = {}) {
+    // Bad input: exit status 2, one line on stderr (given back), and no file left beside the
+    // valid outputs.
+    std::string ExpectRefused(const std::string& arguments, int status = 2,
+                              const ProgramOptions& options = {}) {
         SCOPED_TRACE(arguments);
         const ProgramRun r =
             Run("--png " + Path("a.png") + " --cells " + Path("a.txt") + " " + arguments, options);
@@ -133,51 +138,17 @@ class RenderToolTest : public ::testing::Test {
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
         EXPECT_EQ(r.err.rfind("ripplefield-render: ", 0), 0u) << r.err;
         EXPECT_TRUE(fs::is_empty(dir_));
+        return r.err;
     }
 
     fs::path dir_;
 };
 
-TEST_F(RenderToolTest, RefusesBadSizes) {
-    ExpectRefused("--size 60by40");
-    ExpectRefused("--size 0x40");
-    ExpectRefused("--size 60x-40");
-    ExpectRefused("--size 16385x40");
-    ExpectRefused("--size 16384x8193 --renderer gl"); // more pixels than GL's frames draw
-}
-
-TEST_F(RenderToolTest, RefusesBadSeedsAndTicks) {
-    ExpectRefused("--seed 1e3");
-    ExpectRefused("--seed 4294967296");
-    ExpectRefused("--ticks 700,,733");
-    ExpectRefused("--ticks 700,-2147483649");
-}
-
-TEST_F(RenderToolTest, RefusesBadSeriesAndAnimations) {
-    for (const std::string& arguments : std::vector<std::string>{
-             "--series 700,40", "--series 700,40,0", "--series 700,40,100001",
-             "--series 0,-2147483649,3",
-             "--ticks 700 --webp A",                    // one frame is no animation
-             "--ticks 700,716,716 --webp A",            // a frame of no duration
-             "--ticks 700,600 --webp A",                // backwards
-             "--ticks 0,16777216 --webp A",             // longer than a WebP frame can last
-             "--series 0,16000000,136 --webp A",        // longer than 2^31 ms in all
-             "--size 16384x8 --ticks 700,716 --webp A", // beyond the largest WebP canvas
-             "--ticks 700,716 --webp " + Path("a.png"), // the file of --png
-         }) {
-        std::string line = arguments;
-        const size_t a = line.find(" A");
-        if (a != std::string::npos) {
-            line.replace(a + 1, 1, Path("a.webp"));
-        }
-        ExpectRefused(line);
-    }
-}
-
-TEST_F(RenderToolTest, RefusesUnknownOptionsAndMissingValues) {
-    ExpectRefused("--colour red");
-    ExpectRefused("--seed");
-    ExpectRefused("--renderer glx");
+// What the parsing test cannot see: the status, the line cleaned of the user's control characters,
+// and no file written.
+TEST_F(RenderToolTest, BadArgumentsGetStatusTwoAndOneCleanLine) {
+    EXPECT_EQ(ExpectRefused("--seed 1\x1b[2J\x07"),
+              "ripplefield-render: bad --seed '1?[2J?': not a number\n");
 }
 
 TEST_F(RenderToolTest, RefusesUnwritableOutputsBeforeTouchingAnyFile) {
@@ -188,6 +159,74 @@ TEST_F(RenderToolTest, RefusesUnwritableOutputsBeforeTouchingAnyFile) {
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_EQ(ReadText(Path("a.png")), "old");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
+}
+
+bool IsPng(const std::string& bytes) {
+    return bytes.rfind("\x89PNG\r\n\x1a\n", 0) == 0;
+}
+
+// Each kind of path an output may name: what is written through, what is refused (status 2,
+// nothing touched), and a closed pipe (status 1, one line). Links stay links throughout.
+TEST_F(RenderToolTest, OutputTargetsAreWrittenThroughOrRefused) {
+    std::ofstream(Path("old.png")) << "old";
+    fs::create_symlink("old.png", Path("link.png"));
+    fs::create_symlink("nowhere/x.png", Path("dangling.png"));
+    fs::create_directory(Path("dir"));
+    fs::create_symlink("dir", Path("dirlink"));
+    ASSERT_EQ(mkfifo(Path("fifo").c_str(), 0600), 0);
+    const std::string longName(251, 'n'); // with ".png", the longest name ext4 takes
+    const std::string tool = RIPPLEFIELD_RENDER_TOOL;
+    struct Case {
+        std::vector<std::string> command; // "@" stands for the tool and --size 64x48
+        int status;
+        const char* png; // the file that must hold the PNG afterwards; null: nothing written
+    };
+    const Case cases[] = {
+        {{"@", "--png", Path("old.png")}, 0, "old.png"},
+        {{"@", "--png", Path("link.png")}, 0, "old.png"},
+        {{"@", "--png", Path(longName.c_str()) + ".png"}, 0, nullptr},
+        {{"@", "--png", "/dev/null"}, 0, nullptr},
+        {{"@", "--png", Path("fifo")}, 0, "fifo"},
+        {{"@", "--png", Path("dangling.png")}, 2, nullptr},
+        {{"@", "--png", Path("dirlink")}, 2, nullptr},
+        {{"@", "--png", Path("new.png"), "--cells", dir_.string() + "/./new.png"}, 2, nullptr},
+        {{"@", "--png", Path("old.png"), "--state", Path("link.png")}, 2, nullptr},
+        {{"bash", "-o", "pipefail", "-c", tool + " --cells /dev/stdout | head -c 1 >/dev/null"},
+         1,
+         nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command.back());
+        std::ofstream(Path("old.png")) << "old";
+        std::vector<std::string> argv = c.command;
+        if (argv[0] == "@") {
+            argv[0] = tool;
+            argv.insert(argv.begin() + 1, {"--size", "64x48"});
+        }
+        std::string fromFifo;
+        std::thread reader([&] {
+            if (c.png != nullptr && std::string(c.png) == "fifo") {
+                fromFifo = ReadText(Path("fifo"));
+            }
+        });
+        const ProgramRun r = RunProgram(argv);
+        reader.join();
+        EXPECT_EQ(r.exitCode, c.status) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), c.status == 0 ? 0 : 1) << r.err;
+        const std::string png = c.png == nullptr               ? ""
+                                : std::string(c.png) == "fifo" ? fromFifo
+                                                               : ReadText(Path(c.png));
+        EXPECT_EQ(IsPng(png), c.png != nullptr);
+        EXPECT_EQ(ReadText(Path("old.png")) == "old", c.png == nullptr || c.png != "old.png"s);
+        EXPECT_TRUE(fs::is_symlink(Path("link.png")) && fs::is_symlink(Path("dangling.png")) &&
+                    fs::is_symlink(Path("dirlink")) && fs::is_fifo(Path("fifo")));
+        for (const fs::directory_entry& e : fs::directory_iterator(dir_)) {
+            EXPECT_EQ(e.path().filename().string().rfind(".ripplefield-", 0), std::string::npos)
+                << "a temporary was left";
+        }
+    }
+    EXPECT_TRUE(IsPng(ReadText(Path(longName.c_str()) + ".png")));
+    EXPECT_FALSE(fs::exists(Path("new.png")));
 }
 
 const ProgramOptions kNoEgl = {{"__EGL_VENDOR_LIBRARY_FILENAMES=/nonexistent-ripplefield.json"}};

@@ -1,0 +1,91 @@
+// options.cpp -- ripplefield-wayland's command line and RIPPLEFIELD_FREEZE's value.
+#include "wayland/options.h"
+
+#include "model/text.h"
+#include "ripplefield_version.h"
+
+#include <cstring>
+
+const char kWaylandUsage[] =
+    "usage: ripplefield-wayland [--window] [--output NAME] [--max-fps N] [--fps]\n"
+    "  (default)        cover every output until a key, a button or the pointer moves\n"
+    "  --window         run in an ordinary window instead; q, Escape or closing it ends it\n"
+    "  --output NAME    cover only the output NAME (as the compositor names it, e.g. DP-1)\n"
+    "  --max-fps N      at most N frames a second, 1 to 1000 (default: the output's refresh)\n"
+    "  --fps            show frames per second, processor load and the presenter\n"
+    "  --help           print this and exit\n"
+    "  --version        print the version and exit\n"
+    "Options take one dash or two.\n";
+
+const char kWaylandVersion[] = "ripplefield-wayland " RIPPLEFIELD_VERSION "\n";
+
+namespace {
+
+constexpr int64_t kMostFps = 1000;
+
+} // namespace
+
+WaylandParse ParseWaylandOptions(int argc, const char* const* argv, WaylandOptions* options,
+                                 std::string* error) {
+    *options = WaylandOptions{};
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        const char* name = arg[0] == '-' ? (arg[1] == '-' ? arg + 2 : arg + 1) : nullptr;
+        const auto is = [name](const char* option) {
+            return name != nullptr && std::strcmp(name, option) == 0;
+        };
+        if (is("help") || is("h")) {
+            return WaylandParse::kHelp;
+        }
+        if (is("version")) {
+            return WaylandParse::kVersion;
+        }
+        if (is("window")) {
+            options->window = true;
+            continue;
+        }
+        if (is("fps")) {
+            options->showFps = true;
+            continue;
+        }
+        if (!is("output") && !is("max-fps")) {
+            *error = std::string("unknown option '") + arg + "' (see --help)";
+            return WaylandParse::kBad;
+        }
+        if (i + 1 == argc) {
+            *error = std::string(arg) + " needs a value";
+            return WaylandParse::kBad;
+        }
+        const char* value = argv[++i];
+        if (is("output")) {
+            if (value[0] == '\0') {
+                *error = std::string(arg) + " needs an output's name";
+                return WaylandParse::kBad;
+            }
+            options->output = value;
+            continue;
+        }
+        int64_t fps = 0;
+        if (!ParseInteger(value, Signs::kNone, 10, &fps) || fps < 1 || fps > kMostFps) {
+            *error = std::string(arg) + " '" + value + "' is not a whole number from 1 to 1000";
+            return WaylandParse::kBad;
+        }
+        options->maxFps = static_cast<int>(fps);
+    }
+    return WaylandParse::kRun;
+}
+
+bool ParseFreezeValue(const char* text, uint32_t* seed, int32_t* milliseconds) {
+    const char* comma = std::strchr(text, ',');
+    uint32_t seedValue = 0;
+    int64_t ms = 0;
+    if (comma == nullptr ||
+        ParseSeed(std::string_view(text, comma - text), Signs::kNone, &seedValue) !=
+            NumberText::kNumber ||
+        !ParseInteger(comma + 1, Signs::kMinus, 10, &ms) || ms < INT32_MIN || ms > INT32_MAX) {
+        return false;
+    }
+    *seed = seedValue;
+    *milliseconds = static_cast<int32_t>(ms);
+    return true;
+}

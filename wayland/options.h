@@ -1,0 +1,27 @@
+// options.h -- ripplefield-wayland's command line and RIPPLEFIELD_FREEZE's value.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+struct WaylandOptions {
+    bool window;        // --window: one ordinary window instead of covering the outputs
+    std::string output; // --output NAME: that output only; empty for all
+    int maxFps;         // --max-fps N: at most N frames a second per surface; 0 for no cap
+    bool showFps;
+};
+
+enum class WaylandParse { kRun, kHelp, kVersion, kBad };
+
+// Reads the command line (options take one dash or two; a later one overrides an earlier one).
+// On kBad, error holds the one line for stderr.
+WaylandParse ParseWaylandOptions(int argc, const char* const* argv, WaylandOptions* options,
+                                 std::string* error);
+// "SEED,MILLISECONDS": a seed of 0 to 4294967295 and a clock reading of -2147483648 to
+// 2147483647, both decimal; false when the text is not that.
+bool ParseFreezeValue(const char* text, uint32_t* seed, int32_t* milliseconds);
+
+// What --help prints.
+extern const char kWaylandUsage[];
+// What --version prints: the program's name and version, one line.
+extern const char kWaylandVersion[];
