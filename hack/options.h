@@ -5,9 +5,7 @@
 #include <cstdint>
 #include <string>
 
-// How frames reach the window: OpenGL, an X image drawn on the processor, or the image where
-// OpenGL is a software rasteriser or missing and OpenGL elsewhere.
-enum class PresentChoice { kGl, kImage, kAuto };
+#include "frames/run_settings.h" // PresentChoice, and the environment's settings
 
 struct HackOptions {
     bool root;        // --root: $XSCREENSAVER_WINDOW, else the root window
@@ -36,16 +34,6 @@ enum class HackTarget { kOwnWindow, kRootWindow, kGivenWindow };
 // False, with one line in error, when the variable holds no window id.
 bool ChooseHackTarget(const HackOptions& options, const char* xscreensaverWindow,
                       HackTarget* target, unsigned long* windowId, std::string* error);
-
-// The choice that RIPPLEFIELD_PRESENT's value names ("gl", "image" or "auto"); none, or a name that
-// is none of these (with one line on stderr), gives auto.
-PresentChoice PickPresentChoice(const char* request);
-// RIPPLEFIELD_FREEZE's value "SEED,MILLISECONDS": a seed of 0 to 4294967295 and a clock reading
-// of -2147483648 to 2147483647, both decimal; false when the text is not that.
-bool ParseFreeze(const char* text, uint32_t* seed, int32_t* milliseconds);
-// Whether a GL_RENDERER string names one of Mesa's software rasterisers (llvmpipe, softpipe,
-// swrast, which calls itself "Software Rasterizer").
-bool IsSoftwareRenderer(const char* renderer);
 
 // What --help prints.
 extern const char kHackUsage[];

@@ -1,29 +1,123 @@
-// saver_hooks.cpp -- the saver's picture in its window: the presenter, 5 ms frame timer paced to
-// the display, release; the clear colour alone where no presenter can draw.
+// saver_hooks.cpp -- the saver's picture in its window: the presenter that shows it (GL, or the
+// picture drawn on the processor and shown with GDI), the 5 ms frame timer paced to the display,
+// release; the clear colour alone where neither can start.
 #include "shell/saver_hooks.h"
 
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
 #include "frames/frame_step.h"
+#include "frames/run_settings.h"
 #include "model/field.h"
 #include "model/scene.h"
+#include "model/text.h"
+#include "render/gl.h"
+#include "render/gl_context.h"
 #include "render/gl_presenter.h"
 #include "shell/default_proc.h"
+#include "shell/gdi_presenter_win32.h"
 
 static const UINT_PTR kFrameTimer = 1;
 // Shorter than any display's refresh period, so that each refresh finds a timer message waiting;
 // the system rounds it up to its own timer step.
 static const UINT kFramePeriodMs = 5;
+static const char kProbeClass[] = "RippleFieldGlProbe";
 
 // One saver window per process, so one set of handles.
 static RECT g_clientRect;
-static int g_width;
-static int g_height;
-static const Presenter* g_presenter; // null: nothing draws, the clear colour is painted
+static const Presenter* g_presenter; // null: none could start, and the clear colour shows
 
 SaverPacing g_saverPacing = {{}, ReadSteadyMilliseconds};
 
 void (*g_saverHookProbe)(HWND hwnd, UINT msg);
 
-// Without a GL context the window still hides the desktop, in the colour GL would clear it to.
+// A .scr has no console: a setting it cannot take is reported to the debugger's output, and to
+// stderr, which Wine passes to its terminal.
+static void ReportSetting(const std::string& text, bool toStderr) {
+    const std::string line = CleanLine("ripplefield: " + text);
+    OutputDebugStringA((line + "\n").c_str());
+    if (toStderr) {
+        PrintLine(line);
+    }
+}
+
+static PresentChoice ReadPresentChoice() {
+    const char* request = std::getenv("RIPPLEFIELD_PRESENT");
+    const PresentChoice choice = PickPresentChoice(request); // a bad name: one line on stderr
+    if (request != nullptr && request[0] != '\0' &&
+        std::strcmp(request, PresentChoiceName(choice)) != 0) {
+        ReportSetting(std::string("RIPPLEFIELD_PRESENT=") + request +
+                          " is not gl, image or auto: using auto",
+                      false);
+    }
+    return choice;
+}
+
+// RIPPLEFIELD_FREEZE=SEED,MS starts the scene from SEED and makes every frame read MS, for
+// comparisons and tests. Any other value is reported and the clock runs as usual.
+static void ReadFreeze(uint32_t* seed) {
+    const char* value = std::getenv("RIPPLEFIELD_FREEZE");
+    if (value == nullptr || value[0] == '\0') {
+        return;
+    }
+    uint32_t frozenSeed = 0;
+    int32_t milliseconds = 0;
+    if (!ParseFreeze(value, &frozenSeed, &milliseconds)) {
+        ReportSetting(std::string("RIPPLEFIELD_FREEZE '") + value +
+                          "' is not SEED,MILLISECONDS: the clock runs",
+                      true);
+        return;
+    }
+    *seed = frozenSeed;
+    FreezeFrameCounter(milliseconds);
+}
+
+// Whether GL here would draw on the processor, or cannot be had at all. Asked on a hidden window
+// of its own: a window that once had a GL pixel format may show no GDI drawing afterwards (a
+// child window under Wine), and the preview is one.
+static bool GlDrawsOnTheProcessor() {
+    WNDCLASSA wc = {};
+    wc.style = CS_OWNDC;
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = kProbeClass;
+    RegisterClassA(&wc); // fails harmlessly when it exists already
+    HWND probe = CreateWindowExA(0, kProbeClass, "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                 wc.hInstance, nullptr);
+    if (probe == nullptr) {
+        return false; // no telling: GL it is, as before
+    }
+    const GLContext context = CreateGLContext(probe);
+    const bool software =
+        context.render == nullptr ||
+        IsSoftwareRenderer(reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
+    DestroyGLContext(probe, context.device, context.render);
+    DestroyWindow(probe);
+    return software;
+}
+
+// GL where it is asked for, or for auto where it is drawn by hardware; else, and wherever GL
+// cannot start, the picture with GDI.
+static const Presenter* StartPresenter(HWND hwnd, int width, int height) {
+    const PresentChoice choice = ReadPresentChoice();
+    std::string error;
+    const bool gl = choice == PresentChoice::kGl ||
+                    (choice == PresentChoice::kAuto && !GlDrawsOnTheProcessor());
+    if (gl && kGlPresenter.start(hwnd, width, height, &error)) {
+        return &kGlPresenter;
+    }
+    if (gl) {
+        ReportSetting("no GL context (" + error + "): drawing on the processor", true);
+    }
+    if (kGdiPresenter.start(hwnd, width, height, &error)) {
+        return &kGdiPresenter;
+    }
+    ReportSetting("no way to show frames (" + error + ")", true);
+    return nullptr;
+}
+
+// Without a presenter the window still hides the desktop, in the colour GL would clear it to.
 static void PaintClearColour(HWND hwnd, HDC dc) {
     const SceneParams& s = g_model.scene;
     HBRUSH brush = CreateSolidBrush(RGB(GLColourByte(static_cast<float>(s.clearRed)),
@@ -35,20 +129,11 @@ static void PaintClearColour(HWND hwnd, HDC dc) {
     DeleteObject(brush);
 }
 
-static void ReleaseWindowResources(HWND hwnd) {
-    KillTimer(hwnd, kFrameTimer);
+static void ReleaseWindowResources() {
     if (g_presenter != nullptr) {
         g_presenter->stop();
-        g_presenter = nullptr;
     }
-}
-
-// The display's refresh rate from the window's own device context (the class has CS_OWNDC).
-static int ReadRefreshRate(HWND hwnd) {
-    HDC dc = GetDC(hwnd);
-    const int refreshHz = GetDeviceCaps(dc, VREFRESH);
-    ReleaseDC(hwnd, dc);
-    return refreshHz;
+    g_presenter = nullptr;
 }
 
 static LRESULT HandleSaverMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -58,28 +143,36 @@ static LRESULT HandleSaverMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
     switch (msg) {
     case WM_CREATE: {
         GetClientRect(hwnd, &g_clientRect);
-        g_width = g_clientRect.right;
-        g_height = g_clientRect.bottom;
-        // The GL presenter's start is the context's creation (which reseeds the model with the
-        // tick count) and the fixed state, whose scene it applies: the saver's scene starts there.
-        // Set first, so that a start that throws half way is still stopped.
-        g_presenter = &kGlPresenter;
-        std::string error;
-        if (!g_presenter->start(hwnd, g_width, g_height, &error)) {
-            // No GL here: no frames and no GL call. The window still covers the screen, painted
-            // in the scene's clear colour, and closes by the usual rules.
-            g_presenter = nullptr;
-            ResetScene();
-            return 0;
+        const int width = g_clientRect.right;
+        const int height = g_clientRect.bottom;
+        g_presenter = StartPresenter(hwnd, width, height);
+        uint32_t seed = GetTickCount();
+        ReadFreeze(&seed);
+        StartScene(seed, width, height);
+        if (g_presenter == nullptr) {
+            return 0; // no frames: the clear colour, and the usual closing rules
         }
         StartFrameLoop(g_presenter, false);
-        StartFramePacer(&g_saverPacing.pacer, RefreshPeriodMs(ReadRefreshRate(hwnd)));
+        HDC dc = GetDC(hwnd);
+        const int refreshHz = GetDeviceCaps(dc, VREFRESH);
+        ReleaseDC(hwnd, dc);
+        StartFramePacer(&g_saverPacing.pacer, RefreshPeriodMs(refreshHz));
         SetTimer(hwnd, kFrameTimer, kFramePeriodMs, nullptr);
         return 0;
     }
     case WM_DESTROY:
-        ReleaseWindowResources(hwnd);
+        KillTimer(hwnd, kFrameTimer);
+        ReleaseWindowResources();
         return 0;
+    case WM_SIZE:
+        // The preview follows its parent; the animation goes on at the new size.
+        if (g_presenter != nullptr &&
+            (LOWORD(lParam) != g_clientRect.right || HIWORD(lParam) != g_clientRect.bottom)) {
+            g_clientRect.right = LOWORD(lParam);
+            g_clientRect.bottom = HIWORD(lParam);
+            g_presenter->resize(g_clientRect.right, g_clientRect.bottom);
+        }
+        break;
     case WM_TIMER:
         // Whatever the timer's identifier; one that comes before the display can show another
         // frame draws nothing. The model steps by elapsed time, so the animation keeps its speed.
@@ -114,7 +207,8 @@ LRESULT CALLBACK SaverWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
         return HandleSaverMessage(hwnd, msg, wParam, lParam);
     } catch (...) {
         if (msg == WM_CREATE) {
-            ReleaseWindowResources(hwnd);
+            KillTimer(hwnd, kFrameTimer);
+            ReleaseWindowResources();
             return -1;
         }
         return 0;

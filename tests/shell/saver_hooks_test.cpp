@@ -1,19 +1,27 @@
-// The real saver hooks driven through the real host: GL context, timer frames, release, dialog.
+// The real saver hooks driven through the real host: the presenter's choice, GL context, timer
+// frames, sizes, release, dialog.
 #include <gtest/gtest.h>
 #include <windows.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
 
 #include "model/scene.h"
 #include "frames/frame_step.h"
 #include "render/frame.h"
 #include "frames/frame_pacer.h"
 #include "render/gl.h"
+#include "picture/picture.h"
 #include "render/gl_context.h"
 
 #include "host_window_class.h"
+#include "screen_capture.h"
 #include "shell/default_proc.h"
 #include "shell/host_state.h"
 #include "shell/saver_hooks.h"
 #include "shell/saver_window.h"
+#include "still_picture.h"
 
 #include <new>
 
@@ -67,6 +75,11 @@ void DrainQueue() {
     }
 }
 
+// Sets a variable of this process's environment, as the saver reads it; an empty value removes it.
+void SetVariable(const char* name, const char* value) {
+    _putenv((std::string(name) + "=" + value).c_str());
+}
+
 double g_pacerClock = 0.0;
 double ReadPacerClock() {
     return g_pacerClock;
@@ -81,13 +94,15 @@ class SaverHooks : public ::testing::Test {
         g_readings = 0;
         g_saverPacing.readMilliseconds = ReadSteadyMilliseconds;
         g_host.instance = GetModuleHandleA(nullptr);
-        g_host.isPreview = 1; // input here must not close the window under test
+        g_host.isPreview = 1;                     // input here must not close the window under test
+        SetVariable("RIPPLEFIELD_PRESENT", "gl"); // auto takes the picture under llvmpipe
     }
     void TearDown() override {
         g_saverHookProbe = nullptr;
         DrainQueue();
         g_saverPacing.readMilliseconds = ReadSteadyMilliseconds;
         g_frameLoop.readCounter = ReadElapsedMilliseconds;
+        SetVariable("RIPPLEFIELD_PRESENT", "");
     }
 };
 
@@ -235,18 +250,130 @@ TEST_F(SaverHooks, ACreationThatThrowsRefusesTheWindow) {
     UnregisterClassA("WindowsScreenSaverClass", g_host.instance);
 }
 
-// Without a GL context the window stays and draws no frame, in the colour GL would clear it to.
-TEST_F(SaverHooks, WithoutAContextTheWindowShowsTheClearColour) {
-    g_saverHookProbe = TakePixelFormat;
-    HWND hwnd = OpenSaverWindow();
-    ASSERT_NE(hwnd, nullptr);
-    EXPECT_EQ(wglGetCurrentContext(), nullptr);
-    EXPECT_EQ(SendMessageA(hwnd, WM_TIMER, 1, 0), 0);
-    EXPECT_EQ(g_readings, 0); // no frame
-    ShowWindow(hwnd, SW_SHOWNA);
-    UpdateWindow(hwnd);
-    EXPECT_EQ(GetPixel(GetDC(hwnd), 199, 149), RGB(0, 0, 26)); // 0.1 * 255 rounds to even
-    DestroyWindow(hwnd);
+// RIPPLEFIELD_PRESENT picks the presenter: auto takes the picture with GDI here, where GL is
+// llvmpipe, and keeps no GL context; so does a name it does not know, and GL that cannot start
+// (the window's pixel format taken already). Frames follow the window's size.
+TEST_F(SaverHooks, ThePresenterFollowsTheChoiceAndTheWindowsSize) {
+    const struct {
+        const char* present;
+        bool takeFormat;
+        const char* presenter;
+    } cases[] = {{"gl", false, "gl"},
+                 {"image", false, "image"},
+                 {"", false, "image"},
+                 {"vulkan", false, "image"},
+                 {"gl", true, "image"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string("RIPPLEFIELD_PRESENT=") + c.present +
+                     (c.takeFormat ? ", pixel format taken" : ""));
+        SetVariable("RIPPLEFIELD_PRESENT", c.present);
+        g_saverHookProbe = c.takeFormat ? TakePixelFormat : nullptr;
+        g_saverPacing.readMilliseconds = ReadPacerClock;
+        g_readings = 0;
+        HWND hwnd = OpenSaverWindow();
+        ASSERT_NE(hwnd, nullptr);
+        ASSERT_NE(g_frameLoop.presenter, nullptr);
+        EXPECT_STREQ(g_frameLoop.presenter->name, c.presenter);
+        const bool gl = std::strcmp(c.presenter, "gl") == 0;
+        EXPECT_EQ(wglGetCurrentContext() != nullptr, gl);
+        ShowWindow(hwnd, SW_SHOWNA);
+        for (const int width : {200, 120}) {
+            SetWindowPos(hwnd, nullptr, 0, 0, width, 90,
+                         SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+            g_pacerClock += 1000.0;
+            EXPECT_EQ(SendMessageA(hwnd, WM_TIMER, 1, 0), 0);
+            EXPECT_EQ(g_model.scene.viewWidth, width);
+            EXPECT_EQ(g_model.scene.viewHeight, 90);
+            // The band always covers the middle row, in the ramp's colours (red leads). GDI's
+            // drawing is read back here; GL's frames are compared on the screen by scr_tests.
+            const COLORREF middle = GetPixel(GetDC(hwnd), width - 1, 45);
+            if (!gl) {
+                EXPECT_GE(GetRValue(middle), 100) << std::hex << middle;
+                EXPECT_GE(GetRValue(middle), GetGValue(middle)) << std::hex << middle;
+            }
+        }
+        EXPECT_EQ(g_readings, 2);
+        DestroyWindow(hwnd);
+        EXPECT_EQ(wglGetCurrentContext(), nullptr);
+    }
+}
+
+namespace {
+
+// What the frozen window's rectangle of the screen should show, and how far it got.
+struct FrozenCheck {
+    HWND preview; // the parent of the preview, destroyed to end it; null full screen
+    RECT area;
+    std::vector<DWORD> expected;
+    size_t differ;
+    DWORD deadline;
+};
+FrozenCheck g_frozen;
+
+// Runs inside the host's message loop: once the window shows the frame, or time is up, ends the
+// run as the user or the display settings would.
+void CALLBACK CompareFrozenFrame(HWND, UINT, UINT_PTR timer, DWORD) {
+    FrozenCheck& f = g_frozen;
+    if (g_host.saverWindow == nullptr) {
+        return;
+    }
+    GetWindowRect(g_host.saverWindow, &f.area);
+    const LONG width = f.area.right - f.area.left;
+    const LONG height = f.area.bottom - f.area.top;
+    if (f.expected.size() != static_cast<size_t>(width) * height) {
+        TexelLayout layout;
+        LayoutFromMasks(0xFF0000u, 0xFF00u, 0xFFu, 0u, &layout); // the screen's 0x00RRGGBB
+        const std::vector<uint32_t> still = StillPicture(width, height, 2027, 700, layout);
+        f.expected.assign(still.begin(), still.end());
+    }
+    const std::vector<DWORD> shown = CutRect(CaptureScreen(), f.area);
+    f.differ = 0;
+    for (size_t i = 0; i < shown.size(); ++i) {
+        f.differ += shown[i] != f.expected[i];
+    }
+    if (f.differ == 0 || GetTickCount() > f.deadline) {
+        KillTimer(nullptr, timer);
+        if (f.preview != nullptr) {
+            DestroyWindow(f.preview);
+        } else {
+            PostMessageA(g_host.saverWindow, WM_CLOSE, 0, 0);
+        }
+    }
+}
+
+} // namespace
+
+// A frozen frame (RIPPLEFIELD_FREEZE=SEED,MS) is the still renderer's at the window's size, pixel
+// for pixel: full screen with either presenter, and in the preview with auto's. (The preview is
+// run here, in the parent's process: Wine shows nothing that a process draws in a child window of
+// another process's, whatever draws it.)
+TEST_F(SaverHooks, AFrozenFrameIsTheStillRenderersAtTheWindowsSize) {
+    const struct {
+        const char* present;
+        bool preview;
+    } cases[] = {{"image", false}, {"gl", false}, {"", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.preview ? "preview" : "full screen") +
+                     ", RIPPLEFIELD_PRESENT=" + c.present);
+        SetVariable("RIPPLEFIELD_PRESENT", c.present);
+        SetVariable("RIPPLEFIELD_FREEZE", "2027,700");
+        ResetHostState();
+        g_host.instance = GetModuleHandleA(nullptr);
+        UnregisterClassA("WindowsScreenSaverClass", g_host.instance);
+        g_frozen = FrozenCheck{};
+        g_frozen.deadline = GetTickCount() + 30000;
+        if (c.preview) {
+            g_frozen.preview = CreateWindowExA(WS_EX_NOACTIVATE, "STATIC", "Display settings",
+                                               WS_POPUP | WS_VISIBLE, 100, 100, 240, 180, nullptr,
+                                               nullptr, g_host.instance, nullptr);
+        }
+        SetTimer(nullptr, 0, 100, CompareFrozenFrame);
+        EXPECT_EQ(RunSaverWindow(g_frozen.preview), 0);
+        EXPECT_EQ(g_frozen.differ, 0u) << "of " << g_frozen.expected.size() << " pixels";
+        EXPECT_FALSE(g_frozen.expected.empty());
+    }
+    SetVariable("RIPPLEFIELD_FREEZE", "");
+    UnregisterClassA("WindowsScreenSaverClass", g_host.instance);
 }
 
 namespace {

@@ -14,6 +14,7 @@
 #include <psapi.h>
 
 #include "process_support.h"
+#include "screen_capture.h"
 
 namespace {
 
@@ -143,6 +144,12 @@ void WriteText(const std::string& path, const char* text) {
     std::ofstream(path, std::ios::trunc) << text;
 }
 
+// Sets a variable of this process's environment, which the saver started next inherits; an empty
+// value removes it.
+void SetVariable(const char* name, const char* value) {
+    _putenv((std::string(name) + "=" + value).c_str());
+}
+
 LRESULT CALLBACK PlainWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcA(window, msg, wParam, lParam);
 }
@@ -164,6 +171,8 @@ class SaverProcess : public ::testing::Test {
     }
 
     void TearDown() override {
+        SetVariable("RIPPLEFIELD_PRESENT", "");
+        SetVariable("RIPPLEFIELD_FREEZE", "");
         for (HANDLE process : started_) {
             if (!Ended(process)) {
                 TerminateProcess(process, 99);
@@ -542,44 +551,6 @@ TEST_F(ScrOnWindows98, ChangePasswordCallsTheSystemModuleWithTheWindow) {
 
 namespace {
 
-// The screen as 0x00RRGGBB pixels, top row first.
-struct Screenshot {
-    int width = 0;
-    int height = 0;
-    std::vector<DWORD> pixels;
-    DWORD At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
-};
-
-Screenshot CaptureScreen() {
-    Screenshot shot;
-    shot.width = GetSystemMetrics(SM_CXSCREEN);
-    shot.height = GetSystemMetrics(SM_CYSCREEN);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = shot.width;
-    info.bmiHeader.biHeight = -shot.height; // top-down
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    HDC screen = GetDC(nullptr);
-    void* bits = nullptr;
-    HBITMAP dib = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HDC memory = CreateCompatibleDC(screen);
-    HGDIOBJ previous = SelectObject(memory, dib);
-    BitBlt(memory, 0, 0, shot.width, shot.height, screen, 0, 0, SRCCOPY);
-    GdiFlush();
-    const DWORD* first = static_cast<const DWORD*>(bits);
-    shot.pixels.assign(first, first + static_cast<size_t>(shot.width) * shot.height);
-    for (DWORD& p : shot.pixels) {
-        p &= 0xFFFFFF;
-    }
-    SelectObject(memory, previous);
-    DeleteDC(memory);
-    DeleteObject(dib);
-    ReleaseDC(nullptr, screen);
-    return shot;
-}
-
 int Red(DWORD p) {
     return (p >> 16) & 0xFF;
 }
@@ -658,30 +629,38 @@ void ExpectLetterboxedBand(const Screenshot& shot) {
 
 } // namespace
 
-TEST_F(ScrFullScreen, ScreenShowsTheMovingBandBetweenLetterboxStrips) {
-    DWORD id = 0;
-    HANDLE saver = Start("/s", &id);
-    ASSERT_NE(saver, nullptr);
-    ASSERT_NE(WaitForFullScreen(id), nullptr);
+// With GL, with the picture on the processor (auto's choice under llvmpipe, and the only one where
+// the display offers no GL: scr_tests runs this case again on an Xvfb without GLX), and with values
+// it cannot take, which fall back to auto and to the running clock: the band moves between its
+// strips, and a key ends the saver with 0.
+TEST_F(ScrFullScreen, ScreenShowsTheMovingBandWhateverTheSettings) {
+    const struct {
+        const char* present;
+        const char* freeze;
+    } cases[] = {{"gl", ""}, {"", ""}, {"vulkan", ""}, {"", "7"}, {"image", "1,99999999999"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string("RIPPLEFIELD_PRESENT=") + c.present +
+                     " RIPPLEFIELD_FREEZE=" + c.freeze);
+        SetVariable("RIPPLEFIELD_PRESENT", c.present);
+        SetVariable("RIPPLEFIELD_FREEZE", c.freeze);
+        DWORD id = 0;
+        HANDLE saver = Start("/s", &id);
+        ASSERT_NE(saver, nullptr);
+        ASSERT_NE(WaitForFullScreen(id), nullptr);
 
-    ASSERT_TRUE(WaitUntil([] { return ShowsPicture(CaptureScreen()); }, kStartMs))
-        << "no ripples on the screen";
-    PumpMessagesFor(1500); // let it run for a while
-    const Screenshot first = CaptureScreen();
-    Screenshot later;
-    ASSERT_TRUE(WaitUntil(
-        [&] {
-            later = CaptureScreen();
-            return later.pixels != first.pixels;
-        },
-        kStartMs))
-        << "the picture does not move";
-    ExpectLetterboxedBand(first);
-    ExpectLetterboxedBand(later);
-    EXPECT_FALSE(Ended(saver));
+        ASSERT_TRUE(WaitUntil([] { return ShowsPicture(CaptureScreen()); }, kStartMs))
+            << "no ripples on the screen";
+        const Screenshot first = CaptureScreen();
+        PumpMessagesFor(1000);
+        const Screenshot later = CaptureScreen();
+        EXPECT_NE(later.pixels, first.pixels) << "the picture does not move";
+        ExpectLetterboxedBand(first);
+        ExpectLetterboxedBand(later);
+        EXPECT_FALSE(Ended(saver));
 
-    ClickMouse();
-    EXPECT_EQ(ExitCode(saver), 0u);
+        PressKey();
+        EXPECT_EQ(ExitCode(saver), 0u);
+    }
 }
 
 TEST_F(ScrPreview, InAParentTooLargeToDrawKeepsRunningAndEndsWithIt) {
