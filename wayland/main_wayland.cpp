@@ -8,6 +8,7 @@
 #include "frames/elapsed.h"
 #include "frames/frame_pacer.h"
 #include "frames/frame_step.h"
+#include "frames/run_settings.h"
 #include "model/scene.h"
 #include "model/text.h"
 #include "wayland/layer_shell_wayland.h"
@@ -750,7 +751,7 @@ void ReleaseAll() {
 int RunWayland() {
     const char* freeze = std::getenv("RIPPLEFIELD_FREEZE");
     if (freeze != nullptr && freeze[0] != '\0') {
-        if (!ParseFreezeValue(freeze, &g_wl.frozenSeed, &g_wl.frozenMilliseconds)) {
+        if (!ParseFreeze(freeze, &g_wl.frozenSeed, &g_wl.frozenMilliseconds)) {
             ReportError(std::string("RIPPLEFIELD_FREEZE '") + freeze +
                         "' is not SEED,MILLISECONDS");
             return kExitFailed;

@@ -75,17 +75,3 @@ WaylandParse ParseWaylandOptions(int argc, const char* const* argv, WaylandOptio
     return WaylandParse::kRun;
 }
 
-bool ParseFreezeValue(const char* text, uint32_t* seed, int32_t* milliseconds) {
-    const char* comma = std::strchr(text, ',');
-    uint32_t seedValue = 0;
-    int64_t ms = 0;
-    if (comma == nullptr ||
-        ParseSeed(std::string_view(text, comma - text), Signs::kNone, &seedValue) !=
-            NumberText::kNumber ||
-        !ParseInteger(comma + 1, Signs::kMinus, 10, &ms) || ms < INT32_MIN || ms > INT32_MAX) {
-        return false;
-    }
-    *seed = seedValue;
-    *milliseconds = static_cast<int32_t>(ms);
-    return true;
-}

@@ -17,9 +17,6 @@ enum class WaylandParse { kRun, kHelp, kVersion, kBad };
 // On kBad, error holds the one line for stderr.
 WaylandParse ParseWaylandOptions(int argc, const char* const* argv, WaylandOptions* options,
                                  std::string* error);
-// "SEED,MILLISECONDS": a seed of 0 to 4294967295 and a clock reading of -2147483648 to
-// 2147483647, both decimal; false when the text is not that.
-bool ParseFreezeValue(const char* text, uint32_t* seed, int32_t* milliseconds);
 
 // What --help prints.
 extern const char kWaylandUsage[];
