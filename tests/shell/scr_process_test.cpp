@@ -725,16 +725,15 @@ TEST_F(ScrPreview, InAParentTooLargeToDrawKeepsRunningAndEndsWithIt) {
     HANDLE yardstick = Start("/p " + HandleText(smallParent));
     ASSERT_NE(saver, nullptr);
     ASSERT_NE(yardstick, nullptr);
-    HWND preview = nullptr;
-    WaitUntil(
-        [&] {
-            preview = FindWindowExA(parent, nullptr, kSaverClass, "Preview");
-            return preview != nullptr || Ended(saver);
-        },
-        kStartMs);
-    ASSERT_NE(preview, nullptr) << "no preview child in the parent";
-    // Drawing even one frame of it takes gigabytes and seconds; a saver that tried would be gone.
-    PumpMessagesFor(6000);
+    // A preview is shown once its creation, which sizes the view's buffers, is over.
+    const auto shown = [](HWND inside) {
+        HWND preview = FindWindowExA(inside, nullptr, kSaverClass, "Preview");
+        return preview != nullptr && IsWindowVisible(preview);
+    };
+    WaitUntil([&] { return (shown(parent) && shown(smallParent)) || Ended(saver); }, kStartMs);
+    ASSERT_TRUE(shown(parent)) << "no preview child in the parent";
+    ASSERT_TRUE(shown(smallParent)) << "no preview child in the small parent";
+    PumpMessagesFor(2000); // frames are due in both
     ASSERT_FALSE(Ended(saver)) << "the saver ended while the parent was still there";
     ASSERT_FALSE(Ended(yardstick));
     // The cell texture alone of a 16000 x 16000 view takes 28 MB; the small view's, a few kB.
