@@ -166,19 +166,26 @@ enable_i386_programs() {
 }
 
 # Starts a private X server on a free display; it is stopped by its PID when the script exits.
+# The server picks the display itself: a lock file or socket path says nothing about servers in
+# other mount namespaces, which hold their displays' abstract sockets all the same.
 XVFB_PID=
 start_xvfb() {
-    n=90
-    while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
+    displays=$(mktemp)
     # -noreset: otherwise the pointer jumps to the centre whenever the last client goes.
-    Xvfb ":$n" -screen 0 "${1:-1024x768x24}" -noreset +iglx -nolisten tcp >/dev/null 2>&1 &
+    Xvfb -displayfd 3 -screen 0 "${1:-1024x768x24}" -noreset +iglx -nolisten tcp \
+        3>"$displays" >/dev/null 2>&1 &
     XVFB_PID=$!
     trap stop_xvfb EXIT
-    export DISPLAY=":$n"
-    for _ in $(seq 50); do
-        [ -e "/tmp/.X11-unix/X$n" ] && return 0
+    for _ in $(seq 100); do
+        n=$(head -n 1 "$displays")
+        if [ -n "$n" ]; then
+            rm -f "$displays"
+            export DISPLAY=":$n"
+            return 0
+        fi
         sleep 0.1
     done
+    rm -f "$displays"
     log "Xvfb did not start"
     return 1
 }
