@@ -74,4 +74,3 @@ WaylandParse ParseWaylandOptions(int argc, const char* const* argv, WaylandOptio
     }
     return WaylandParse::kRun;
 }
-
