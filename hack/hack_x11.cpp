@@ -3,6 +3,7 @@
 #include "frames/elapsed.h"
 #include "frames/frame_pacer.h"
 #include "frames/frame_step.h"
+#include "frames/stop_signals_posix.h"
 #include "hack/image_presenter_x11.h"
 #include "hack/options.h"
 #include "model/scene.h"
@@ -16,16 +17,13 @@
 #include <X11/extensions/Xrandr.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
-#include <fcntl.h>
 #include <poll.h>
-#include <unistd.h>
 
 namespace {
 
@@ -44,11 +42,9 @@ struct HackState {
     int height;
     bool resized;
     bool windowGone;
-    int signalPipe[2]; // a signal writes a byte, so that the wait between frames wakes up
 };
 
-HackState g_hack = {nullptr, 0, false, 0, 0, 0, 0, false, false, {-1, -1}};
-volatile sig_atomic_t g_stopRequested = 0;
+HackState g_hack = {nullptr, 0, false, 0, 0, 0, 0, false, false};
 
 // One line on stderr, the user's text in it cleaned.
 void ReportError(const std::string& message) {
@@ -59,28 +55,6 @@ std::string WindowName(unsigned long id) {
     char text[32];
     std::snprintf(text, sizeof text, "0x%lx", id);
     return text;
-}
-
-void RequestStop(int) {
-    const int saved = errno;
-    g_stopRequested = 1;
-    const char byte = 0;
-    if (write(g_hack.signalPipe[1], &byte, 1) < 0) {
-        // the pipe is full, so a wake-up is already pending
-    }
-    errno = saved;
-}
-
-bool InstallStopSignals() {
-    if (pipe2(g_hack.signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
-        return false;
-    }
-    struct sigaction action = {};
-    action.sa_handler = RequestStop;
-    sigemptyset(&action.sa_mask);
-    // A daemon may end a display mode with SIGHUP as well as SIGTERM.
-    return sigaction(SIGTERM, &action, nullptr) == 0 && sigaction(SIGINT, &action, nullptr) == 0 &&
-           sigaction(SIGHUP, &action, nullptr) == 0;
 }
 
 // Errors about our window once it has gone (its frames still in flight) mean the run is over;
@@ -212,13 +186,13 @@ void HandleXEvents(Display* display) {
         case ClientMessage: {
             if (g_hack.ownWindow && event.xclient.message_type == g_hack.protocols &&
                 static_cast<Atom>(event.xclient.data.l[0]) == g_hack.deleteWindow) {
-                g_stopRequested = 1;
+                g_stopSignals.stop = 1;
             }
             break;
         }
         case KeyPress: {
             if (g_hack.ownWindow && IsCloseKey(&event.xkey)) {
-                g_stopRequested = 1;
+                g_stopSignals.stop = 1;
             }
             break;
         }
@@ -228,12 +202,10 @@ void HandleXEvents(Display* display) {
 
 // Sleeps until the next frame is due, an event arrives or a signal asks us to stop.
 void WaitForWork(Display* display, double waitMs) {
-    pollfd fds[2] = {{ConnectionNumber(display), POLLIN, 0}, {g_hack.signalPipe[0], POLLIN, 0}};
+    pollfd fds[2] = {{ConnectionNumber(display), POLLIN, 0}, {g_stopSignals.wakeFd, POLLIN, 0}};
     const int timeout = static_cast<int>(std::ceil(waitMs));
     if (poll(fds, 2, timeout) > 0 && (fds[1].revents & POLLIN)) {
-        char bytes[16];
-        while (read(g_hack.signalPipe[0], bytes, sizeof bytes) > 0) {
-        }
+        DrainStopSignals();
     }
 }
 
@@ -245,7 +217,7 @@ void RunFrames(Display* display, double periodMs) {
     const bool paced = periodMs > 0.0;
     for (;;) {
         HandleXEvents(display);
-        if (g_stopRequested || g_hack.windowGone) {
+        if (g_stopSignals.stop || g_hack.windowGone) {
             return;
         }
         if (g_hack.resized) {
@@ -255,7 +227,7 @@ void RunFrames(Display* display, double periodMs) {
         if (!paced || TakeFrameSlot(&pacer, ReadSteadyMilliseconds())) {
             StepFrame();
         }
-        if (XPending(display) > 0 || g_stopRequested) {
+        if (XPending(display) > 0 || g_stopSignals.stop) {
             continue; // events came while drawing
         }
         WaitForWork(display,
@@ -329,7 +301,7 @@ int RunHack(const HackOptions& options) {
         return kExitFailed;
     }
     // Before the display, so that a stop that comes early still ends the run cleanly.
-    if (!InstallStopSignals()) {
+    if (!InstallStopSignals(false)) {
         ReportError("cannot set up the signal handlers");
         return kExitFailed;
     }

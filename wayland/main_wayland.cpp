@@ -9,6 +9,7 @@
 #include "frames/frame_pacer.h"
 #include "frames/frame_step.h"
 #include "frames/run_settings.h"
+#include "frames/stop_signals_posix.h"
 #include "model/scene.h"
 #include "model/text.h"
 #include "wayland/layer_shell_wayland.h"
@@ -113,12 +114,9 @@ struct WaylandState {
     bool closedSeen; // a closed event to look into once the compositor's other news is in
     bool stop;
     int exitCode;
-    int signalPipe[2]; // a signal writes a byte, so that the wait wakes up
 };
 
 WaylandState g_wl = {};
-volatile sig_atomic_t g_stopRequested = 0;
-volatile sig_atomic_t g_countRequested = 0; // SIGUSR1: the frames shown so far, for benchmarks
 long long g_framesShown = 0;
 
 void ReportError(const std::string& message) {
@@ -130,31 +128,6 @@ void Stop(int exitCode) {
         g_wl.stop = true;
         g_wl.exitCode = exitCode;
     }
-}
-
-void RequestStop(int signal) {
-    const int saved = errno;
-    (signal == SIGUSR1 ? g_countRequested : g_stopRequested) = 1;
-    const char byte = 0;
-    if (write(g_wl.signalPipe[1], &byte, 1) < 0) {
-        // the pipe is full, so a wake-up is already pending
-    }
-    errno = saved;
-}
-
-bool InstallStopSignals() {
-    if (pipe2(g_wl.signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
-        return false;
-    }
-    struct sigaction action = {};
-    action.sa_handler = RequestStop;
-    sigemptyset(&action.sa_mask);
-    for (const int signal : {SIGTERM, SIGINT, SIGHUP, SIGUSR1}) {
-        if (sigaction(signal, &action, nullptr) != 0) {
-            return false;
-        }
-    }
-    return true;
 }
 
 // The view's scene, readout counter and buffers become the process's for a while.
@@ -663,13 +636,13 @@ std::string ConnectionError() {
 // connection (false).
 bool RunLoop() {
     wl_display* display = g_wl.display;
-    while (!g_wl.stop && !g_stopRequested) {
+    while (!g_wl.stop && !g_stopSignals.stop) {
         while (wl_display_prepare_read(display) != 0) {
             if (wl_display_dispatch_pending(display) < 0) {
                 return false;
             }
         }
-        if (g_wl.stop || g_stopRequested) {
+        if (g_wl.stop || g_stopSignals.stop) {
             wl_display_cancel_read(display);
             break;
         }
@@ -677,15 +650,14 @@ bool RunLoop() {
             wl_display_cancel_read(display);
             return false;
         }
-        pollfd fds[2] = {{wl_display_get_fd(display), POLLIN, 0}, {g_wl.signalPipe[0], POLLIN, 0}};
+        pollfd fds[2] = {{wl_display_get_fd(display), POLLIN, 0},
+                         {g_stopSignals.wakeFd, POLLIN, 0}};
         if (poll(fds, 2, -1) < 0 && errno != EINTR) {
             wl_display_cancel_read(display);
             return false;
         }
         if (fds[1].revents & POLLIN) {
-            char bytes[16];
-            while (read(g_wl.signalPipe[0], bytes, sizeof bytes) > 0) {
-            }
+            DrainStopSignals();
         }
         if (fds[0].revents != 0) {
             if (wl_display_read_events(display) < 0) {
@@ -700,8 +672,8 @@ bool RunLoop() {
         if (g_wl.closedSeen) {
             LookIntoClosed();
         }
-        if (g_countRequested) {
-            g_countRequested = 0;
+        if (g_stopSignals.count) { // SIGUSR1: the frames shown so far, for benchmarks
+            g_stopSignals.count = 0;
             std::fprintf(stderr, "frames=%lld\n", g_framesShown);
         }
     }
@@ -758,7 +730,7 @@ int RunWayland() {
         }
         g_wl.frozen = true;
     }
-    if (!InstallStopSignals()) {
+    if (!InstallStopSignals(true)) {
         ReportError("cannot set up the signal handlers");
         return kExitFailed;
     }
