@@ -33,9 +33,12 @@ struct FieldRow {
 
 // How a cell's colour bytes make a 32-bit texel: each byte shifted to its place (0, 8, 16 or 24)
 // in the native 32-bit value, and the bits every texel has set besides (an opaque alpha byte).
+// The margins' pixels have clearBits set: none where they stand for GL's clear (alpha 0), the
+// alpha byte where the pixels go to a canvas, which would premultiply a clear margin into black.
 struct TexelLayout {
     int redShift, greenShift, blueShift;
     uint32_t opaque;
+    uint32_t clearBits = 0;
 };
 
 // Bytes R, G, B, A (255) in memory order, as GL takes GL_RGBA with GL_UNSIGNED_BYTE.

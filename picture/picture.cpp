@@ -145,6 +145,14 @@ void WidenSixSimd128(const uint32_t* cells, int width, uint32_t* row) {
 }
 #endif
 
+// WebAssembly has no stores past the caches: there the other pixel rows of a cell row are copies
+// of its first, which the engine's own memory copy writes faster than a widener (memory.copy).
+#if defined(__wasm__)
+constexpr bool kCopyWidenedRows = true;
+#else
+constexpr bool kCopyWidenedRows = false;
+#endif
+
 // The widener for the field's path: the plain path stays plain throughout.
 RowWidener PickWidener() {
 #if defined(__wasm_simd128__)
@@ -250,7 +258,8 @@ uint32_t ClearPixel(const TexelLayout& layout) {
     const SceneParams& s = g_model.scene;
     return uint32_t{GLColourByte(static_cast<float>(s.clearRed))} << layout.redShift |
            uint32_t{GLColourByte(static_cast<float>(s.clearGreen))} << layout.greenShift |
-           uint32_t{GLColourByte(static_cast<float>(s.clearBlue))} << layout.blueShift;
+           uint32_t{GLColourByte(static_cast<float>(s.clearBlue))} << layout.blueShift |
+           layout.clearBits;
 }
 
 bool SizePicture(int width, int height) {
@@ -360,7 +369,9 @@ void DrawPictureFrame(const PictureImage& image) {
             const uint32_t* const cells = p.cells.data() + static_cast<size_t>(k) * columns;
             for (int y = top; y < end; ++y) {
                 uint32_t* const row = image.pixels + static_cast<size_t>(y) * image.stride;
-                if (widen != nullptr) {
+                if (kCopyWidenedRows && y > top) {
+                    std::memcpy(row, row - image.stride, static_cast<size_t>(w) * sizeof *row);
+                } else if (widen != nullptr) {
                     widen(cells, w, row);
                 } else {
                     WidenByEdges(cells, columnEdges, columns, w, row);

@@ -7,7 +7,7 @@
 #include "model/field.h"
 
 // A caller's image: rows from the top, each pixel one native 32-bit value whose colour bytes sit
-// where the layout says (the alpha bits, if any, set on the cells and clear in the margins).
+// where the layout says (the alpha bits, if any, set on the cells, and the margins' clearBits).
 struct PictureImage {
     uint32_t* pixels;
     int width, height;
@@ -34,5 +34,6 @@ void ForgetPictureContents();
 // Columns [left, right) of rows [top, bottom) from the top of the last frame's image hold
 // something else now: the next frame clears what of them lies in its margins.
 void NoteDrawnOver(int left, int top, int right, int bottom);
-// The background's pixel in a layout, as GL clears to the scene's clear colour.
+// The background's pixel in a layout, as GL clears to the scene's clear colour (with the layout's
+// clearBits).
 uint32_t ClearPixel(const TexelLayout& layout);

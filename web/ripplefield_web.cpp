@@ -12,42 +12,25 @@
 
 namespace {
 
-// The margins come out of the picture with their alpha bits clear (GL clears to alpha 0), which a
-// canvas would premultiply into black: their rows are made opaque. A row whose first pixel has no
-// red is a margin's (a cell's red is at least 0.4, and the readout starts further right).
-void MakeMarginsOpaque(uint32_t* pixels, int width, int height) {
-    for (int y = 0; y < height; ++y) {
-        uint32_t* const row = pixels + static_cast<size_t>(y) * width;
-        if ((row[0] & 0xFFu) == 0) {
-            for (int x = 0; x < width; ++x) {
-                row[x] |= 0xFF000000u;
-            }
-        }
-    }
+// RGBA bytes, the margins opaque too: GL clears to alpha 0, which a canvas would premultiply into
+// black.
+TexelLayout CanvasLayout() {
+    TexelLayout layout = kRgbaTexels;
+    layout.clearBits = layout.opaque;
+    return layout;
 }
+const TexelLayout kCanvasLayout = CanvasLayout();
 
-struct Canvas {
-    int width, height;
-};
-Canvas g_canvas = {0, 0};
-
-bool StartCanvas(void* surface, int width, int height, std::string* error) {
-    g_canvas = Canvas{width, height};
-    return kMemoryPresenter.start(surface, width, height, error);
+bool StartCanvas(void*, int width, int height, std::string* error) {
+    return kMemoryPresenter.start(const_cast<TexelLayout*>(&kCanvasLayout), width, height, error);
 }
 
 void ResizeCanvas(int width, int height) {
-    g_canvas = Canvas{width, height};
     kMemoryPresenter.resize(width, height);
 }
 
 bool DrawCanvas(const char* readout) {
-    if (!kMemoryPresenter.draw(readout)) {
-        return false;
-    }
-    MakeMarginsOpaque(const_cast<uint32_t*>(MemoryPresenterPixels()), g_canvas.width,
-                      g_canvas.height);
-    return true;
+    return kMemoryPresenter.draw(readout);
 }
 
 // The page puts the pixels into the canvas after the step.

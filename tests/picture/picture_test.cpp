@@ -33,7 +33,8 @@ std::vector<double> MovingLetterboxes(int height, int n) {
     return letterboxes;
 }
 
-// Whether the picture's pixels are GL's RGBA bytes (rows from the bottom), byte for byte.
+// Whether the picture's pixels are GL's RGBA bytes (rows from the bottom), byte for byte but for
+// the margins' alpha, which is the layout's.
 ::testing::AssertionResult SameAsGL(const PictureImage& image,
                                     const std::vector<unsigned char>& gl) {
     const TexelLayout& l = image.layout;
@@ -42,9 +43,11 @@ std::vector<double> MovingLetterboxes(int height, int n) {
             const uint32_t p = image.pixels[static_cast<size_t>(y) * image.stride + x];
             const unsigned char* g =
                 &gl[4 * (static_cast<size_t>(image.height - 1 - y) * image.width + x)];
-            const bool opaque = (p & l.opaque) == l.opaque && l.opaque != 0;
+            // GL's alpha is 255 on the cells and 0 in the margins, which have the clearBits.
+            const uint32_t alpha = p & (l.opaque | l.clearBits);
             if ((p >> l.redShift & 0xFF) != g[0] || (p >> l.greenShift & 0xFF) != g[1] ||
-                (p >> l.blueShift & 0xFF) != g[2] || (l.opaque != 0 && opaque != (g[3] == 255))) {
+                (p >> l.blueShift & 0xFF) != g[2] ||
+                alpha != (g[3] == 255 ? l.opaque : l.clearBits)) {
                 return ::testing::AssertionFailure()
                        << "pixel " << x << "," << y << " from the top is 0x" << std::hex << p
                        << std::dec << ", GL shows " << int(g[0]) << "," << int(g[1]) << ","
@@ -73,7 +76,8 @@ TEST_F(PictureTest, EveryPixelAsGLDrawsItWithQuadsAndTexture) {
                  {640, 481, 40, xrgb, 5, 1},
                  {1023, 767, 30, {8, 16, 24, 0xFFu}, 0, 1},
                  {1920, 1080, 40, kRgbaTexels, 0, 2},
-                 {1280, 1021, 30, xrgb, 0, 1}};
+                 {1280, 1021, 30, xrgb, 0, 1},
+                 {800, 601, 20, {0, 8, 16, 0xFF000000u, 0xFF000000u}, 2, 2}}; // a canvas's
     IdentityCount count;
     for (const auto& v : views) {
         SCOPED_TRACE(::testing::Message() << v.width << "x" << v.height);
