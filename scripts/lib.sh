@@ -245,3 +245,20 @@ install_web_test_modules() {
     fi
     export NODE_PATH="$dir/node_modules${NODE_PATH:+:$NODE_PATH}"
 }
+
+# Serves build/web on a free port of the loopback interface until the script exits; WEB_URL is
+# the address the server reports for itself.
+WEB_URL=
+serve_web() {
+    (cd "$ROOT/build/web" && exec python3 -m http.server 0 --bind 127.0.0.1) \
+        >"$ROOT/build/web-server.log" 2>&1 &
+    web_server_pid=$!
+    trap 'kill "$web_server_pid" 2>/dev/null' EXIT
+    for _ in $(seq 50); do
+        WEB_URL=$(sed -n 's/^Serving HTTP on .*(\([^)]*\)).*/\1/p' "$ROOT/build/web-server.log")
+        [ -n "$WEB_URL" ] && return 0
+        sleep 0.1
+    done
+    cat "$ROOT/build/web-server.log"
+    return 1
+}
