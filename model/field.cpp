@@ -175,9 +175,13 @@ const char* FieldPathName(FieldPath path) {
 }
 
 // libgcc's test for AVX2 and FMA also checks that the operating system saves the wide registers.
-// WebAssembly's 128-bit vectors run the two-double kernel (built for them without x86 targets).
+// WebAssembly's 128-bit vectors run both kernels two doubles at a time (built for them without x86
+// targets); the fused one where the module was built with the relaxed multiply-add.
 bool CpuHasFieldPath(FieldPath path) {
-#if defined(__wasm__)
+#if defined(__wasm_relaxed_simd__)
+    static_cast<void>(path);
+    return true;
+#elif defined(__wasm__)
     return path != FieldPath::kAvx2;
 #else
     __builtin_cpu_init();

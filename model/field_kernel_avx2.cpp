@@ -8,7 +8,13 @@
 #pragma GCC push_options
 #pragma GCC target("avx2,fma,fpmath=sse")
 
+// In WebAssembly it is the fused kernel on the relaxed multiply-add; a module without that
+// instruction never picks it.
+#if defined(__wasm__) && !defined(__wasm_relaxed_simd__)
+#define FIELD_KERNEL_FMA 0
+#else
 #define FIELD_KERNEL_FMA 1
+#endif
 #include "model/field_kernel_body.h"
 
 void ShadeFieldRowAvx2(const FieldFrame& frame, int y, const int* edges, int columns, float* rgb,

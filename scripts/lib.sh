@@ -221,16 +221,19 @@ install_web_packages() {
     apt_install $missing
 }
 
-# build_web [SOURCE]: builds the page, its script and ripplefield.wasm into SOURCE/build/web (the
-# site; SOURCE is the checkout, ROOT by default) with emscripten, whose Debian package finds its
-# Node modules through NODE_PATH.
+# build_web [SOURCE]: builds the page, its script, ripplefield.wasm and ripplefield-fma.wasm into
+# SOURCE/build/web (the site; SOURCE is the checkout, ROOT by default) with emscripten, whose
+# Debian package finds its Node modules through NODE_PATH. The second module has a tree of its own,
+# build/web-fma.
 build_web() {
     src=${1:-$ROOT}
     export NODE_PATH="${NODE_PATH:+$NODE_PATH:}/usr/share/nodejs"
-    mkdir -p "$src/build/web" || return 1
-    emcmake cmake -S "$src/web" -B "$src/build/web" -DCMAKE_BUILD_TYPE=Release \
+    mkdir -p "$src/build/web" "$src/build/web-fma" || return 1
+    { emcmake cmake -S "$src/web" -B "$src/build/web" -DCMAKE_BUILD_TYPE=Release &&
+        emcmake cmake -S "$src/web" -B "$src/build/web-fma" -DCMAKE_BUILD_TYPE=Release \
+            -DRIPPLEFIELD_RELAXED_SIMD=ON -DRIPPLEFIELD_SITE="$src/build/web"; } \
         >"$src/build/web-configure.log" 2>&1 || { cat "$src/build/web-configure.log"; return 1; }
-    cmake --build "$src/build/web" -j2
+    cmake --build "$src/build/web" -j2 && cmake --build "$src/build/web-fma" -j2
 }
 
 # The web tests' Node modules, as tests/web/package-lock.json pins them, in build/web-tests;

@@ -5,6 +5,8 @@
 //                                                     page's own time per frame (wasm and put)
 "use strict";
 const fs = require("node:fs");
+// Node before 22 has the relaxed multiply-add (ripplefield-fma.wasm) only behind a flag.
+require("node:v8").setFlagsFromString("--experimental-wasm-relaxed-simd");
 const { LoadRippleField } = require("./ripplefield.js");
 
 // As ripplefield-bench draws its picture frames: seed 12345, a reading 16 ms after the last, five

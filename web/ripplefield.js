@@ -1,4 +1,4 @@
-// ripplefield.js -- the page's script: loads ripplefield.wasm, steps a frame into the canvas at
+// ripplefield.js -- the page's script: loads its module, steps a frame into the canvas at
 // every animation frame, and goes full screen as a screen saver does. Node loads it too (the
 // tests, the benchmark), and uses only the loader.
 "use strict";
@@ -73,6 +73,20 @@ async function LoadRippleField(bytes, busy = () => 0) {
     ripple.pixels = () => new Uint8ClampedArray(e.memory.buffer, e.RipplePixels(),
                                                 4 * ripple.width * ripple.height);
     return ripple;
+}
+
+// A module of one f64x2.relaxed_madd. An engine that takes it gets ripplefield-fma.wasm, whose
+// field kernel fuses its multiply-adds as the native program's does on a CPU with FMA; every other
+// one gets ripplefield.wasm, which keeps them apart as the two-double native kernel does.
+const kRelaxedMaddModule = new Uint8Array([
+    0x00, 0x61, 0x73, 0x6d, 0x01, 0x00, 0x00, 0x00, // magic, version
+    0x01, 0x08, 0x01, 0x60, 0x03, 0x7b, 0x7b, 0x7b, 0x01, 0x7b, // (v128 v128 v128) -> v128
+    0x03, 0x02, 0x01, 0x00, // one function of that type
+    0x0a, 0x0d, 0x01, 0x0b, 0x00, 0x20, 0x00, 0x20, 0x01, 0x20, 0x02, 0xfd, 0x87, 0x02, 0x0b,
+]);
+
+function RippleModuleName() {
+    return WebAssembly.validate(kRelaxedMaddModule) ? "ripplefield-fma.wasm" : "ripplefield.wasm";
 }
 
 // ?freeze=SEED,MS: the seed and the one counter reading of every frame; null when absent,
@@ -213,7 +227,7 @@ async function RunPage() {
     let busy = 0; // the frames' milliseconds: stepping, and putting the image into the canvas
     let ripple;
     try {
-        const response = await fetch("ripplefield.wasm");
+        const response = await fetch(RippleModuleName());
         if (!response.ok) {
             throw new Error(response.status + " " + response.statusText);
         }
@@ -293,7 +307,8 @@ async function RunPage() {
 }
 
 if (typeof module === "object") {
-    module.exports = { LoadRippleField, ParseFreeze, MakeSaver, kMotionThreshold };
+    module.exports = { LoadRippleField, RippleModuleName, ParseFreeze, MakeSaver,
+                       kMotionThreshold };
 } else {
     RunPage();
 }

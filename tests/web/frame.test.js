@@ -4,8 +4,9 @@
 const assert = require("node:assert");
 const fs = require("node:fs");
 const test = require("node:test");
-const { LoadRippleField } = require("../../web/ripplefield.js");
-const { wasmFile, NativeFrame, FirstDifference } = require("./support.js");
+const path = require("node:path");
+const { LoadRippleField, RippleModuleName } = require("../../web/ripplefield.js");
+const { wasmFiles, NativeFrame, FirstDifference } = require("./support.js");
 
 // The readings go to both in order, so the model's steps between frames are compared too.
 const cases = [
@@ -22,24 +23,28 @@ const cases = [
     { size: [3840, 2160], seed: 99, ticks: [5000] },
 ];
 
-test("every frame is the native one", async () => {
-    const ripple = await LoadRippleField(fs.readFileSync(wasmFile));
-    for (const c of cases) {
-        const [width, height] = c.size;
-        const name = `${width}x${height} seed ${c.seed} ticks ${c.ticks}`;
-        assert.ok(ripple.start(c.seed, width, height), name);
-        for (const tick of c.ticks) {
-            ripple.freeze(tick); // as ripplefield-render steps its frames
-            assert.ok(ripple.frame(), name);
+test("every frame of both modules is the native one", async () => {
+    assert.strictEqual(RippleModuleName(), path.basename(wasmFiles[0])); // this engine fuses
+    for (const file of wasmFiles) {
+        const ripple = await LoadRippleField(fs.readFileSync(file));
+        for (const c of cases) {
+            const [width, height] = c.size;
+            const name = `${path.basename(file)} ${width}x${height} seed ${c.seed} ` +
+                         `ticks ${c.ticks}`;
+            assert.ok(ripple.start(c.seed, width, height), name);
+            for (const tick of c.ticks) {
+                ripple.freeze(tick); // as ripplefield-render steps its frames
+                assert.ok(ripple.frame(), name);
+            }
+            const native = NativeFrame(width, height, c.seed, c.ticks);
+            assert.strictEqual(FirstDifference(ripple.pixels(), native, width), null, name);
         }
-        const native = NativeFrame(width, height, c.seed, c.ticks);
-        assert.strictEqual(FirstDifference(ripple.pixels(), native, width), null, name);
     }
 });
 
 // A view the saver would not draw shows nothing, and the next one draws again.
 test("an empty view or one too large draws nothing", async () => {
-    const ripple = await LoadRippleField(fs.readFileSync(wasmFile));
+    const ripple = await LoadRippleField(fs.readFileSync(wasmFiles[0]));
     assert.ok(ripple.start(1, 0, 10));
     assert.ok(!ripple.frame());
     assert.ok(!ripple.resize(1 << 16, 1 << 12));

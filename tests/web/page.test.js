@@ -56,7 +56,7 @@ test("a frozen frame is the native one at 1x and 2x, and after a resize", async 
         await page.context().close();
     }
     assert.deepStrictEqual([...new Set(site.requests)].sort(),
-                           ["/", "/ripplefield.js", "/ripplefield.wasm"]);
+                           ["/", "/ripplefield-fma.wasm", "/ripplefield.js"]);
 });
 
 test("the animation advances, and ?fps draws the readout", async () => {

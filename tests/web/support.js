@@ -11,7 +11,11 @@ const root = path.resolve(__dirname, "../..");
 const nativeBuild = process.env.RIPPLEFIELD_NATIVE_BUILD || path.join(root, "build/native");
 const webBuild = process.env.RIPPLEFIELD_WEB_BUILD || path.join(root, "build/web");
 const renderer = path.join(nativeBuild, "ripplefield-render");
-const wasmFile = path.join(webBuild, "ripplefield.wasm");
+// Both modules, the one the page picks first; Node before 22 has the relaxed multiply-add only
+// behind a flag.
+const wasmFiles = ["ripplefield-fma.wasm", "ripplefield.wasm"].map((name) =>
+    path.join(webBuild, name));
+require("node:v8").setFlagsFromString("--experimental-wasm-relaxed-simd");
 
 // ripplefield-render's frame after the readings, as RGBA bytes from the top.
 function NativeFrame(width, height, seed, ticks) {
@@ -77,5 +81,5 @@ function LaunchChromium() {
     return chromium.launch({ executablePath, args: kChromiumArguments });
 }
 
-module.exports = { root, webBuild, wasmFile, NativeFrame, FirstDifference, ServeSite,
+module.exports = { root, webBuild, wasmFiles, NativeFrame, FirstDifference, ServeSite,
                    LaunchChromium, kChromiumArguments };
