@@ -1,5 +1,5 @@
 // text.cpp -- numbers, seeds, names and stderr lines for every command line.
-#include "model/text.h"
+#include "text/text.h"
 
 #include <cstdio>
 
