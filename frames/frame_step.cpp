@@ -5,6 +5,7 @@
 #include "model/animation.h"
 
 void StartFrameLoop(FrameLoop& loop, uint32_t seed, int width, int height, bool showFps) {
+    loop.model = ModelState{}; // a new view's clock starts at zero too
     StartScene(loop.model, seed, width, height);
     if (loop.readCounter == nullptr) {
         loop.readCounter = ReadElapsedMilliseconds;
@@ -37,7 +38,8 @@ bool StepFrame(FrameLoop& loop) {
     AdvanceFrame(loop.model, loop.frozen ? loop.frozenMilliseconds : loop.readCounter());
     char readout[96];
     if (loop.showFps) {
-        FormatFpsReadout(loop.fps, readout, sizeof readout, PresentChoiceName(loop.presenter->kind));
+        FormatFpsReadout(loop.fps, readout, sizeof readout,
+                         PresentChoiceName(loop.presenter->kind));
     }
     if (!loop.presenter->draw(loop.frames, loop.model, loop.showFps ? readout : nullptr)) {
         return false; // time runs on; nothing is shown, readout included

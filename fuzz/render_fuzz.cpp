@@ -207,8 +207,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const ParseResult parsed =
         ParseArguments(static_cast<int>(argv.size() - 1), argv.data(), &options, &error);
     if (parsed != ParseResult::kRun) {
-        Check(parsed == ParseResult::kHelp || parsed == ParseResult::kVersion ||
-                  !error.empty(),
+        Check(parsed == ParseResult::kHelp || parsed == ParseResult::kVersion || !error.empty(),
               "a refusal without a reason");
         return 0;
     }

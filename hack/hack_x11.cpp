@@ -288,7 +288,8 @@ int RunHack(const HackOptions& options) {
         FreezeFrameCounter(loop, settings.frozenMilliseconds);
     }
     X11View view{display, g_hack.window, nullptr};
-    const PresenterOffer offer = {&kGlPresenter, &kImagePresenter, nullptr, &view, nullptr, nullptr};
+    const PresenterOffer offer = {&kGlPresenter, &kImagePresenter, nullptr,
+                                  &view,         nullptr,          nullptr};
     if (ready && StartChosenPresenter(loop, choice, offer, &error) == ChosenPresenter::kNone) {
         ReportError(error + " (window " + WindowName(g_hack.window) + ")");
         ready = false;

@@ -77,8 +77,12 @@ void SizeImage(void* frames, const ModelState& model) {
     if (width > 0 && height > 0 && pixels <= kMaxViewPixels && SizePicture(p.buffers, model) &&
         CreateXShmImage(&p.image, p.display, p.visual, p.depth, width, height)) {
         XImage* x = p.image.image;
-        p.picture = PictureImage{reinterpret_cast<uint32_t*>(x->data), x->width, x->height,
-                                 x->bytes_per_line / 4, p.layout, {}};
+        p.picture = PictureImage{reinterpret_cast<uint32_t*>(x->data),
+                                 x->width,
+                                 x->height,
+                                 x->bytes_per_line / 4,
+                                 p.layout,
+                                 {}};
     }
 }
 

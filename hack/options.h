@@ -6,7 +6,7 @@
 #include <string>
 
 #include "frames/presenter.h" // PresentChoice
-#include "text/text.h"       // ParseResult
+#include "text/text.h"        // ParseResult
 
 struct HackOptions {
     bool root;        // --root: $XSCREENSAVER_WINDOW, else the root window
@@ -18,7 +18,6 @@ struct HackOptions {
     bool hasPresent; // --present, which wins over RIPPLEFIELD_PRESENT
     PresentChoice present;
 };
-
 
 // Reads the command line in order; a later option overrides an earlier one. On failure error
 // holds one line for stderr, the user's text in it as given.

@@ -45,8 +45,7 @@ constexpr Glyph kFont[] = {
 
 // The text's glyph pixels in one colour from (x, y), rows counted from the bottom; a line that
 // starts outside the view is not drawn, as GL drops a bitmap at an invalid raster position.
-void DrawTextPass(PictureImage& image, const char* text, int x, int y, int scale,
-                  uint32_t pixel) {
+void DrawTextPass(PictureImage& image, const char* text, int x, int y, int scale, uint32_t pixel) {
     int boxLeft = image.width;
     int boxTop = image.height;
     int boxRight = 0;

@@ -23,8 +23,8 @@ void* StartGl(void* surface, const ModelState& model, std::string* error) {
         *error = GLContextFailure(surface);
         return nullptr;
     }
-    GlFrames* gl = new GlFrames{surface, context, {}, model.scene.viewWidth,
-                                model.scene.viewHeight};
+    GlFrames* gl =
+        new GlFrames{surface, context, {}, model.scene.viewWidth, model.scene.viewHeight};
     // Where the driver takes it, the swap waits for the display; the front end's pacer still
     // holds frames to its rate where the swap returns at once all the same.
     SetSwapInterval(context.device, 1);

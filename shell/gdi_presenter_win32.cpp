@@ -15,8 +15,8 @@ struct GdiFrames {
     HDC windowDc; // the class's own device context (CS_OWNDC): taken once, kept
     HDC memoryDc; // holds the section, for BitBlt
     HBITMAP section;
-    HGDIOBJ firstBitmap;  // what the memory context held before the section
-    PictureImage image;   // the section's bits; null pixels: the view is not drawn
+    HGDIOBJ firstBitmap; // what the memory context held before the section
+    PictureImage image;  // the section's bits; null pixels: the view is not drawn
     PictureBuffers picture;
 };
 
@@ -106,5 +106,5 @@ void PresentGdi(void* frames) {
 
 } // namespace
 
-const Presenter kGdiPresenter = {PresentChoice::kImage, StartGdi, SizeSection, DrawGdi,
-                                 PresentGdi,            StopGdi,  nullptr,     nullptr};
+const Presenter kGdiPresenter = {
+    PresentChoice::kImage, StartGdi, SizeSection, DrawGdi, PresentGdi, StopGdi, nullptr, nullptr};

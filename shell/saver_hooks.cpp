@@ -43,8 +43,8 @@ static void* OpenGlProbe() {
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.lpszClassName = kProbeClass;
     RegisterClassA(&wc); // fails harmlessly when it exists already
-    return CreateWindowExA(0, kProbeClass, "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
-                           wc.hInstance, nullptr);
+    return CreateWindowExA(0, kProbeClass, "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, wc.hInstance,
+                           nullptr);
 }
 
 static void CloseGlProbe(void* probe) {

@@ -36,7 +36,6 @@ struct Options {
 // The file that options name for kind; empty when it is not written.
 const std::string& OutputTarget(const Options& options, OutputKind kind);
 
-
 // Options are read in order; a later copy of an option overrides an earlier one. Whether two
 // outputs are one file is for the file system to say: OpenOutputs checks that.
 ParseResult ParseArguments(int argc, char** argv, Options* options, std::string* error);

@@ -1,4 +1,4 @@
-// options.cpp -- ripplefield-wayland's command line and RIPPLEFIELD_FREEZE's value.
+// options.cpp -- ripplefield-wayland's command line.
 #include "wayland/options.h"
 
 #include "text/text.h"
@@ -26,7 +26,7 @@ constexpr int64_t kMostFps = 1000;
 } // namespace
 
 ParseResult ParseWaylandOptions(int argc, const char* const* argv, WaylandOptions* options,
-                                 std::string* error) {
+                                std::string* error) {
     *options = WaylandOptions{};
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];

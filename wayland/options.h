@@ -13,11 +13,10 @@ struct WaylandOptions {
     bool showFps;
 };
 
-
 // Reads the command line (options take one dash or two; a later one overrides an earlier one).
 // On kBad, error holds the one line for stderr.
 ParseResult ParseWaylandOptions(int argc, const char* const* argv, WaylandOptions* options,
-                                 std::string* error);
+                                std::string* error);
 
 // What --help prints.
 extern const char kWaylandUsage[];

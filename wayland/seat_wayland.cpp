@@ -172,8 +172,8 @@ void BindSeat(wl_registry* registry, uint32_t name, uint32_t version) {
         return; // the first seat is the user's
     }
     g_wl.seatVersion = std::min(version, 5u);
-    g_wl.seat = static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface,
-                                                       g_wl.seatVersion));
+    g_wl.seat = static_cast<wl_seat*>(
+        wl_registry_bind(registry, name, &wl_seat_interface, g_wl.seatVersion));
     wl_seat_add_listener(g_wl.seat, &kSeatListener, nullptr);
 }
 
@@ -204,4 +204,3 @@ void ReleaseSeat() {
     g_wl.keyboard = nullptr;
     g_wl.seat = nullptr;
 }
-

@@ -37,8 +37,8 @@ struct ShmFrames {
     wl_shm_pool* pool;
     ShmBuffer buffers[kShmBuffers];
     PictureBuffers picture;
-    int drawn;                  // the buffer just drawn, -1 for none
-    int bandTop, bandEnd;       // rows the band covers in the frame just drawn, from the top
+    int drawn;                    // the buffer just drawn, -1 for none
+    int bandTop, bandEnd;         // rows the band covers in the frame just drawn, from the top
     int lastBandTop, lastBandEnd; // and in the last one presented, for the damage
 };
 
@@ -187,5 +187,5 @@ void StopShm(void* frames) {
 
 } // namespace
 
-const Presenter kShmPresenter = {PresentChoice::kImage, StartShm, ResizeShm, DrawShm,
-                                 PresentShm,            StopShm,  nullptr,   nullptr};
+const Presenter kShmPresenter = {
+    PresentChoice::kImage, StartShm, ResizeShm, DrawShm, PresentShm, StopShm, nullptr, nullptr};

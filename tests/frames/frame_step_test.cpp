@@ -65,7 +65,7 @@ TEST(FrameStep, StepsTheModelThenDrawsThenPresentsAndCountsShownFrames) {
         EXPECT_EQ(g_calls, c.calls);
         EXPECT_EQ(g_readout, c.readout);
         EXPECT_EQ(loop.fps.frames, c.counted);
-        EXPECT_EQ(loop.model.scene.viewWidth, 80); // the model's view first, then the presenter's
+        EXPECT_EQ(loop.model.scene.viewWidth, 80);   // the model's view first, then the presenter's
         EXPECT_DOUBLE_EQ(loop.model.clock.dt, 1.25); // time runs on whether or not it was shown
     }
 }
@@ -93,8 +93,8 @@ TEST(FrameStep, TwoLoopsSideBySideNeverShareModelReadoutOrPixels) {
         }
     }
     for (View& v : views) {
-        const ModelState alone = ModelAt(v.width, v.height, v.seed, {700 + v.width, 716 + v.width,
-                                                                      733 + v.width});
+        const ModelState alone =
+            ModelAt(v.width, v.height, v.seed, {700 + v.width, 716 + v.width, 733 + v.width});
         EXPECT_EQ(v.loop.model.randomState, alone.randomState);
         EXPECT_EQ(v.loop.model.scene.letterbox, alone.scene.letterbox);
         EXPECT_EQ(v.loop.fps.frames, v.showFps ? 3 : 0);
@@ -136,14 +136,8 @@ void* StartFake(const char* name, bool starts, void* surface, std::string* error
 
 Presenter FakePresenter(PresentChoice kind, void* (*start)(void*, const ModelState&, std::string*),
                         bool (*software)(void*)) {
-    return Presenter{kind,
-                     start,
-                     nullptr,
-                     nullptr,
-                     nullptr,
-                     [](void*) { g_log += "stop "; },
-                     software,
-                     nullptr};
+    return Presenter{kind,     start,  nullptr, nullptr, nullptr, [](void*) { g_log += "stop "; },
+                     software, nullptr};
 }
 
 const Presenter kFakeGl = FakePresenter(
@@ -188,8 +182,7 @@ TEST(FrameStep, TheChooserTakesHardwareGlThePictureThenSoftwareGlThenTheLastReso
         const char* why;
     } cases[] = {
         // auto, asked on the surface itself: hardware kept, software given up for the picture
-        {PresentChoice::kAuto, Gl::kHardware, true, false, false, ChosenPresenter::kGl, "gl+ ",
-         ""},
+        {PresentChoice::kAuto, Gl::kHardware, true, false, false, ChosenPresenter::kGl, "gl+ ", ""},
         {PresentChoice::kAuto, Gl::kSoftware, true, false, false, ChosenPresenter::kImage,
          "gl+ stop image+ ", ""},
         {PresentChoice::kAuto, Gl::kMissing, true, false, false, ChosenPresenter::kImage,
@@ -210,8 +203,8 @@ TEST(FrameStep, TheChooserTakesHardwareGlThePictureThenSoftwareGlThenTheLastReso
         {PresentChoice::kGl, Gl::kSoftware, true, false, false, ChosenPresenter::kGl, "gl+ ", ""},
         {PresentChoice::kGl, Gl::kMissing, true, false, false, ChosenPresenter::kNone, "gl- ",
          "gl cannot start"},
-        {PresentChoice::kGl, Gl::kMissing, true, true, true, ChosenPresenter::kImage,
-         "gl- image+ ", "gl cannot start"},
+        {PresentChoice::kGl, Gl::kMissing, true, true, true, ChosenPresenter::kImage, "gl- image+ ",
+         "gl cannot start"},
         // image: never GL
         {PresentChoice::kImage, Gl::kHardware, true, false, false, ChosenPresenter::kImage,
          "image+ ", ""},
@@ -248,8 +241,8 @@ TEST(FrameStep, TheChooserTakesHardwareGlThePictureThenSoftwareGlThenTheLastReso
     g_log.clear();
     FrameLoop loop{};
     std::string why;
-    const PresenterOffer offer = {&kFakeGl, &kFakeImage, &kFakeLast, &g_dummy, OpenProbe,
-                                  CloseProbe};
+    const PresenterOffer offer = {&kFakeGl, &kFakeImage, &kFakeLast,
+                                  &g_dummy, OpenProbe,   CloseProbe};
     EXPECT_EQ(StartChosenPresenter(loop, PresentChoice::kAuto, offer, &why), ChosenPresenter::kGl);
     EXPECT_EQ(g_log, "open gl+ ");
     g_probeOpens = true;

@@ -37,9 +37,8 @@ bool IsClearColour(const unsigned char* p) {
     return p[0] == 0 && p[1] == 0 && (p[2] == 25 || p[2] == 26); // 0.1 of 255
 }
 
-::testing::AssertionResult FrameMatchesCells(const ModelState& model,
-                                             const std::vector<unsigned char>& pixels, int w,
-                                             int h) {
+::testing::AssertionResult
+FrameMatchesCells(const ModelState& model, const std::vector<unsigned char>& pixels, int w, int h) {
     // The model does not change while a frame is drawn.
     const std::vector<FieldCell> cells = CollectCells(model);
     if (cells.empty()) {

@@ -42,8 +42,7 @@ struct IdentityCount {
 // context, whose surface is width x height, and compares every pixel read back. Leaves the texture
 // mode selected, and GL as the fixed state has it.
 ::testing::AssertionResult TextureMatchesBatched(GlView& view, ModelState& model, int width,
-                                                 int height,
-                                                 const std::vector<double>& letterboxes,
+                                                 int height, const std::vector<double>& letterboxes,
                                                  IdentityCount* count);
 // Adds a compared frame of that band; prints what the comparisons covered.
 void CountComparedFrame(IdentityCount* count, const BandRows& band, int width, int height);

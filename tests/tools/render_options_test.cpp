@@ -37,10 +37,8 @@ TEST(RenderOptions, EachArgumentListGivesItsOptionsOrOneLine) {
         {"--seed 5 --help", ParseResult::kHelp, ""},
         {"-h --bogus", ParseResult::kHelp, ""},
         {"--version", ParseResult::kVersion, ""},
-        {"--size 60by40", ParseResult::kBad,
-         "bad --size '60by40': expected WxH, e.g. 1024x768"},
-        {"--size 0x40", ParseResult::kBad,
-         "bad --size '0x40': width and height must be positive"},
+        {"--size 60by40", ParseResult::kBad, "bad --size '60by40': expected WxH, e.g. 1024x768"},
+        {"--size 0x40", ParseResult::kBad, "bad --size '0x40': width and height must be positive"},
         {"--size 60x-40", ParseResult::kBad,
          "bad --size '60x-40': width and height must be positive"},
         {"--size 16385x40", ParseResult::kBad,
@@ -55,8 +53,7 @@ TEST(RenderOptions, EachArgumentListGivesItsOptionsOrOneLine) {
         {"--seed 4294967296", ParseResult::kBad,
          "bad --seed '4294967296': out of range 0 to 4294967295"},
         {"--seed -1", ParseResult::kBad, "bad --seed '-1': out of range 0 to 4294967295"},
-        {"--ticks 700,,733", ParseResult::kBad,
-         "bad --ticks '700,,733': '' is not a number"},
+        {"--ticks 700,,733", ParseResult::kBad, "bad --ticks '700,,733': '' is not a number"},
         {"--ticks 700,-2147483649", ParseResult::kBad,
          "bad --ticks '700,-2147483649': -2147483649 is not a 32-bit signed integer"},
         {"--series 700,40", ParseResult::kBad,
@@ -83,8 +80,7 @@ TEST(RenderOptions, EachArgumentListGivesItsOptionsOrOneLine) {
         {"red", ParseResult::kBad, "unexpected argument 'red' (see --help)"},
         {"--seed", ParseResult::kBad, "missing value after --seed"},
         {"--png --cells c", ParseResult::kBad, "missing value after --png"},
-        {"--renderer glx", ParseResult::kBad,
-         "bad --renderer 'glx': expected picture or gl"},
+        {"--renderer glx", ParseResult::kBad, "bad --renderer 'glx': expected picture or gl"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments);
