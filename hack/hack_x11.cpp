@@ -324,17 +324,9 @@ int main(int argc, char** argv) {
     HackOptions options;
     std::string error;
     const ParseResult parsed = ParseHackOptions(argc, argv, &options, &error);
-    if (parsed == ParseResult::kHelp) {
-        std::fputs(kHackUsage, stdout);
-        return 0;
-    }
-    if (parsed == ParseResult::kBad) {
-        ReportError(error);
-        return kExitFailed;
-    }
-    if (parsed == ParseResult::kVersion) {
-        std::fputs(kHackVersion, stdout);
-        return 0;
+    if (parsed != ParseResult::kRun) {
+        return EndWithoutRun(parsed, kHackUsage, kHackVersion, "ripplefield: " + error,
+                             kExitFailed);
     }
     return RunHack(options);
 }

@@ -115,17 +115,9 @@ int RunTool(int argc, char** argv) {
     Options options;
     std::string error;
     const ParseResult parsed = ParseArguments(argc, argv, &options, &error);
-    if (parsed == ParseResult::kHelp) {
-        std::fputs(kUsage, stdout);
-        return 0;
-    }
-    if (parsed == ParseResult::kVersion) {
-        std::fputs(kVersion, stdout);
-        return 0;
-    }
-    if (parsed == ParseResult::kBad) {
-        ReportError(error);
-        return kExitBadInput;
+    if (parsed != ParseResult::kRun) {
+        return EndWithoutRun(parsed, kUsage, kVersion, "ripplefield-render: " + error,
+                             kExitBadInput);
     }
 
     InstallOutputSignals();

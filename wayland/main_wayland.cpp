@@ -185,18 +185,10 @@ int RunWayland() {
 
 int main(int argc, char** argv) {
     std::string error;
-    switch (ParseWaylandOptions(argc, argv, &g_wl.options, &error)) {
-    case ParseResult::kBad:
-        ReportError(error);
-        return kExitFailed;
-    case ParseResult::kHelp:
-        std::fputs(kWaylandUsage, stdout);
-        return 0;
-    case ParseResult::kVersion:
-        std::fputs(kWaylandVersion, stdout);
-        return 0;
-    case ParseResult::kRun:
-        break;
+    const ParseResult parsed = ParseWaylandOptions(argc, argv, &g_wl.options, &error);
+    if (parsed != ParseResult::kRun) {
+        return EndWithoutRun(parsed, kWaylandUsage, kWaylandVersion,
+                             "ripplefield-wayland: " + error, kExitFailed);
     }
     return RunWayland();
 }
