@@ -51,6 +51,11 @@ bool StepFrame(FrameLoop& loop) {
     return true;
 }
 
+bool ViewIsDrawn(const FrameLoop& loop) {
+    return loop.presenter != nullptr &&
+           (loop.presenter->drawsView == nullptr || loop.presenter->drawsView(loop.frames));
+}
+
 void StopFrameLoop(FrameLoop& loop) {
     if (loop.presenter != nullptr) {
         loop.presenter->stop(loop.frames);

@@ -37,5 +37,7 @@ void FreezeFrameCounter(FrameLoop& loop, int milliseconds);
 // One due frame: read the counter, AdvanceFrame, draw (with the readout), count it, present.
 // False when the view is not drawn: the model still moved on, nothing was shown.
 bool StepFrame(FrameLoop& loop);
+// Whether the loop's presenter draws the view at its size (a presenter that does not say does).
+bool ViewIsDrawn(const FrameLoop& loop);
 // Releases the presenter's instance; the model stays as the last frame left it.
 void StopFrameLoop(FrameLoop& loop);

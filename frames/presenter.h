@@ -43,6 +43,9 @@ struct Presenter {
     // Row y, from the top, of the frame last drawn as R, G, B bytes; null where frames are not
     // read back.
     void (*readRow)(void* frames, int y, unsigned char* rgb);
+    // Whether the view as last sized gets frames: not when it is empty, over the pixel limit, or
+    // its memory could not be had (its frames then show nothing).
+    bool (*drawsView)(void* frames);
 };
 
 // What a front end can show frames with, for the chooser.

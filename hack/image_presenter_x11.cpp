@@ -141,7 +141,12 @@ void StopImage(void* frames) {
     delete p;
 }
 
+bool ImageDrawsView(void* frames) {
+    return static_cast<ImageFrames*>(frames)->picture.pixels != nullptr;
+}
+
 } // namespace
 
 const Presenter kImagePresenter = {PresentChoice::kImage, StartImage, SizeImage, DrawImage,
-                                   PresentImage,          StopImage,  nullptr,   nullptr};
+                                   PresentImage,          StopImage,  nullptr,   nullptr,
+                                   ImageDrawsView};

@@ -63,6 +63,10 @@ void StopMemory(void* instance) {
     delete static_cast<MemoryFrames*>(instance);
 }
 
+bool MemoryDrawsView(void* instance) {
+    return static_cast<MemoryFrames*>(instance)->drawn;
+}
+
 void ReadMemoryRow(void* instance, int y, unsigned char* rgb) {
     ReadPictureRow(static_cast<MemoryFrames*>(instance)->image, y, rgb);
 }
@@ -70,7 +74,8 @@ void ReadMemoryRow(void* instance, int y, unsigned char* rgb) {
 } // namespace
 
 const Presenter kMemoryPresenter = {PresentChoice::kImage, StartMemory, SizeMemory, DrawMemory,
-                                    PresentMemory,         StopMemory,  nullptr,    ReadMemoryRow};
+                                    PresentMemory,         StopMemory,  nullptr,    ReadMemoryRow,
+                                    MemoryDrawsView};
 
 const uint32_t* MemoryPresenterPixels(const void* instance) {
     const MemoryFrames& m = *static_cast<const MemoryFrames*>(instance);

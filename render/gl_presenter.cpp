@@ -63,6 +63,10 @@ void StopGl(void* frames) {
     delete gl;
 }
 
+bool GlDrawsView(void* frames) {
+    return static_cast<GlFrames*>(frames)->view.drawn;
+}
+
 bool IsGlSoftware(void*) {
     return IsSoftwareRenderer(reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
 }
@@ -77,7 +81,8 @@ void ReadGlRow(void* frames, int y, unsigned char* rgb) {
 } // namespace
 
 const Presenter kGlPresenter = {PresentChoice::kGl, StartGl, ResizeGl,     DrawGl,
-                                PresentGl,          StopGl,  IsGlSoftware, ReadGlRow};
+                                PresentGl,          StopGl,  IsGlSoftware, ReadGlRow,
+                                GlDrawsView};
 
 bool IsSoftwareRenderer(const char* renderer) {
     if (renderer == nullptr) {

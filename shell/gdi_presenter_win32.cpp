@@ -104,7 +104,12 @@ void PresentGdi(void* frames) {
     }
 }
 
+bool GdiDrawsView(void* frames) {
+    return static_cast<GdiFrames*>(frames)->section != nullptr;
+}
+
 } // namespace
 
 const Presenter kGdiPresenter = {
-    PresentChoice::kImage, StartGdi, SizeSection, DrawGdi, PresentGdi, StopGdi, nullptr, nullptr};
+    PresentChoice::kImage, StartGdi, SizeSection, DrawGdi, PresentGdi, StopGdi, nullptr, nullptr,
+    GdiDrawsView};

@@ -45,4 +45,5 @@ void StopNull(void* instance) {
 
 // It stands where the picture would: the background is what the picture shows before a frame.
 const Presenter kNullPresenter = {PresentChoice::kImage, StartNull, ResizeNull, DrawNull,
-                                  PresentNull,           StopNull,  nullptr,    nullptr};
+                                  PresentNull,           StopNull,  nullptr,    nullptr,
+                                  [](void*) { return false; }};

@@ -35,7 +35,7 @@ void ReadFrameRow(int y, unsigned char* rgb, void* context) {
 
 // The scene as the saver starts it (the seed stands for the tick count), shown by the chosen
 // presenter: GL's buffer on a headless context, or the memory presenter's image. False when the
-// presenter cannot start (no context, or no memory for the picture).
+// presenter cannot start (no context, or no memory for the picture) or its buffers cannot be had.
 bool StartFrames(const Options& options, FrameLoop& loop, HeadlessView* view, std::string* error) {
     StartFrameLoop(loop, options.seed, options.width, options.height, false);
     const bool gl = options.renderer == Renderer::kGl;
@@ -45,6 +45,11 @@ bool StartFrames(const Options& options, FrameLoop& loop, HeadlessView* view, st
         return false;
     }
     AttachPresenter(loop, presenter, frames);
+    if (!ViewIsDrawn(loop)) {
+        *error = "out of memory for a " + std::to_string(options.width) + "x" +
+                 std::to_string(options.height) + " frame";
+        return false;
+    }
     return true;
 }
 
@@ -71,13 +76,7 @@ bool RenderOutputs(const Options& options, FrameLoop& loop, HeadlessView* view,
     }
     for (size_t f = 0; f < options.ticks.size(); ++f) {
         FreezeFrameCounter(loop, options.ticks[f]);
-        if (!StepFrame(loop)) {
-            // GL's view over the pixel limit or its buffers refused; the options keep sizes within
-            // what the picture draws.
-            *error = "out of memory for a " + std::to_string(options.width) + "x" +
-                     std::to_string(options.height) + " frame";
-            return false;
-        }
+        StepFrame(loop);
         if (webp == nullptr) {
             continue;
         }

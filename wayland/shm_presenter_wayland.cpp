@@ -185,7 +185,12 @@ void StopShm(void* frames) {
     delete s;
 }
 
+bool ShmDrawsView(void* frames) {
+    return static_cast<ShmFrames*>(frames)->pool != nullptr;
+}
+
 } // namespace
 
 const Presenter kShmPresenter = {
-    PresentChoice::kImage, StartShm, ResizeShm, DrawShm, PresentShm, StopShm, nullptr, nullptr};
+    PresentChoice::kImage, StartShm, ResizeShm, DrawShm, PresentShm, StopShm, nullptr, nullptr,
+    ShmDrawsView};

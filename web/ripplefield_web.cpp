@@ -35,7 +35,7 @@ bool StartCanvas() {
         }
         AttachPresenter(g_page, &kMemoryPresenter, frames);
     }
-    return MemoryPresenterPixels(g_page.frames) != nullptr || g_page.model.scene.viewWidth <= 0 ||
+    return ViewIsDrawn(g_page) || g_page.model.scene.viewWidth <= 0 ||
            g_page.model.scene.viewHeight <= 0;
 }
 

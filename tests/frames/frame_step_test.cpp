@@ -32,6 +32,7 @@ const Presenter kRecording = {
     [](void*) { g_calls += "stop "; },
     nullptr,
     nullptr,
+    nullptr,
 };
 
 } // namespace
@@ -136,8 +137,8 @@ void* StartFake(const char* name, bool starts, void* surface, std::string* error
 
 Presenter FakePresenter(PresentChoice kind, void* (*start)(void*, const ModelState&, std::string*),
                         bool (*software)(void*)) {
-    return Presenter{kind,     start,  nullptr, nullptr, nullptr, [](void*) { g_log += "stop "; },
-                     software, nullptr};
+    return Presenter{kind,     start,   nullptr, nullptr, nullptr, [](void*) { g_log += "stop "; },
+                     software, nullptr, nullptr};
 }
 
 const Presenter kFakeGl = FakePresenter(

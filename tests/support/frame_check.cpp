@@ -26,6 +26,7 @@ static const Presenter kCurrentContext = {
     [](void*) {},
     nullptr,
     nullptr,
+    [](void* frames) { return static_cast<ContextFrames*>(frames)->view.drawn; },
 };
 
 void AttachCurrentContext(FrameLoop& loop, ContextFrames& frames, void* device) {
