@@ -171,7 +171,8 @@ function MakeSaver(page) {
             saver.enter();
         }
     };
-    // A press that leaves full screen must not have its click take it back there.
+    // A press that leaves full screen must not have its click take it back there. Every press comes
+    // here, full screen or not: a right or middle press has no click to clear the flag.
     saver.buttonPressed = () => {
         saver.pressedToLeave = saver.full;
         saver.leave();
@@ -250,7 +251,7 @@ async function RunPage() {
         saver.fullScreenChanged(document.fullscreenElement !== null));
     document.addEventListener("visibilitychange", () => saver.holdScreen());
     addEventListener("pointermove", (event) => saver.pointerMoved(event.screenX, event.screenY));
-    addEventListener("pointerdown", () => saver.full && saver.buttonPressed());
+    addEventListener("pointerdown", () => saver.buttonPressed());
     addEventListener("click", () => saver.clicked());
     addEventListener("keydown", (event) => saver.keyPressed(event.repeat));
 

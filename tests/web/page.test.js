@@ -86,9 +86,10 @@ test("full screen: click or key enters; key, press or motion past 4 pixels leave
     const full = () => page.evaluate(() => [document.fullscreenElement !== null,
         getComputedStyle(document.getElementById("picture")).cursor, rippleSaver.lock !== null]);
     const settle = () => page.waitForTimeout(150);
-    // From rest at (100, 100): |dx| + |dy| of 4 stays, 5 leaves.
-    for (const [dx, dy, leaves] of [[2, 2, false], [-4, 0, false], [3, 2, true], [0, -5, true],
-                                    [-1, 4, true]]) {
+    // From rest at (100, 100): |dx| + |dy| of 4 stays, 5 leaves; else the button leaves, and the
+    // next click (a right or middle press has none) comes back.
+    for (const [dx, dy, leaves, button] of [[2, 2, false, "left"], [-4, 0, false, "right"],
+        [3, 2, true], [1, 3, false, "middle"], [0, -5, true], [-1, 4, true]]) {
         await page.mouse.move(100, 100);
         await page.mouse.click(100, 100);
         await settle();
@@ -98,8 +99,8 @@ test("full screen: click or key enters; key, press or motion past 4 pixels leave
         const expected = leaves ? [false, "auto", false] : [true, "none", true];
         assert.deepStrictEqual(await full(), expected, `moved ${dx},${dy}`);
         if (!leaves) {
-            await page.mouse.down(); // a button leaves, and its click does not come back
-            await page.mouse.up();
+            await page.mouse.down({ button }); // a left button's click does not come back
+            await page.mouse.up({ button });
             await settle();
             assert.deepStrictEqual(await full(), [false, "auto", false], "the press left");
         }
