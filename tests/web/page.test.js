@@ -42,7 +42,8 @@ function CanvasPixels(page) {
     });
 }
 
-test("a frozen frame is the native one at 1x and 2x, and after a resize", async () => {
+test("a frozen frame is the native one at 1x and 2x, after a resize; too large, the background",
+     async () => {
     for (const scale of [1, 2]) {
         const page = await OpenPage("?freeze=2027,12000", 400, 250, scale);
         const frame = await CanvasPixels(page);
@@ -53,6 +54,12 @@ test("a frozen frame is the native one at 1x and 2x, and after a resize", async 
         const resized = await CanvasPixels(page);
         assert.strictEqual(FirstDifference(resized, NativeFrame(333 * scale, 177 * scale, 2027,
                                                                 [12000]), 333 * scale), null);
+        if (scale === 2) { // past 2^27 device pixels nothing is drawn
+            await page.setViewportSize({ width: 5793, height: 5793 });
+            await page.waitForFunction(() => document.getElementById("picture").width === 11586);
+            assert.deepStrictEqual(await page.evaluate(() => Array.from(document.getElementById(
+                "picture").getContext("2d").getImageData(5793, 5793, 1, 1).data)), [0, 0, 26, 255]);
+        }
         await page.context().close();
     }
     assert.deepStrictEqual([...new Set(site.requests)].sort(),
