@@ -6,6 +6,7 @@
 
 #include "frames/frame_step.h"
 #include "picture/memory_presenter.h"
+#include "picture/picture.h"
 
 #define WEB_EXPORT(name) extern "C" __attribute__((export_name(#name), used))
 
@@ -64,6 +65,11 @@ WEB_EXPORT(RippleFreeze) void RippleFreeze(int milliseconds) {
 // One due frame; false when the view is not drawn.
 WEB_EXPORT(RippleFrame) bool RippleFrame() {
     return g_page.presenter != nullptr && StepFrame(g_page);
+}
+
+// The colour the view is cleared to, as an RGBA pixel.
+WEB_EXPORT(RippleClearPixel) uint32_t RippleClearPixel() {
+    return ClearPixel(kCanvasLayout);
 }
 
 // The frame just drawn: RGBA bytes, rows from the top; null when the view is not drawn.
