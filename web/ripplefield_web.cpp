@@ -69,7 +69,7 @@ WEB_EXPORT(RippleFrame) bool RippleFrame() {
 
 // The colour the view is cleared to, as an RGBA pixel.
 WEB_EXPORT(RippleClearPixel) uint32_t RippleClearPixel() {
-    return ClearPixel(kCanvasLayout);
+    return ClearPixel(g_page.model.scene, g_canvasLayout);
 }
 
 // The frame just drawn: RGBA bytes, rows from the top; null when the view is not drawn.
