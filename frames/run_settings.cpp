@@ -24,7 +24,7 @@ PresentChoice PickPresentChoice(const char* request, std::string* problem) {
     if (found >= 0) {
         return static_cast<PresentChoice>(found);
     }
-    AddProblem(problem, std::string("RIPPLEFIELD_PRESENT=") + request + " is not " +
+    AddProblem(problem, "RIPPLEFIELD_PRESENT " + Quoted(request) + " is not " +
                             ListNames(kPresentChoiceNames, 3) + ": using auto");
     return PresentChoice::kAuto;
 }
@@ -58,7 +58,7 @@ RunSettings ReadRunSettings(uint32_t runningSeed) {
         settings.seed = runningSeed;
         settings.badFreeze = true;
         AddProblem(&settings.problem,
-                   std::string("RIPPLEFIELD_FREEZE '") + freeze + "' is not SEED,MILLISECONDS");
+                   "RIPPLEFIELD_FREEZE " + Quoted(freeze) + " is not SEED,MILLISECONDS");
     }
     return settings;
 }

@@ -267,7 +267,7 @@ int RunHack(const HackOptions& options) {
     }
     Display* display = XOpenDisplay(displayName);
     if (display == nullptr) {
-        ReportError(std::string("cannot open display '") + displayName + "'");
+        ReportError(std::string("cannot open display ") + Quoted(displayName));
         return kExitFailed;
     }
     g_hack.display = display;

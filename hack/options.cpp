@@ -34,15 +34,15 @@ constexpr long kMaxDelayMicroseconds = 10000000;
 bool ParseDelay(const char* text, long* delay, std::string* error) {
     int64_t value = 0;
     if (!ParseInteger(text, Signs::kMinus, 10, &value)) {
-        *error = std::string("--delay '") + text + "' is not a number of microseconds";
+        *error = "--delay " + Quoted(text) + " is not a number of microseconds";
         return false;
     }
     if (value < 0) {
-        *error = std::string("--delay '") + text + "' is negative";
+        *error = "--delay " + Quoted(text) + " is negative";
         return false;
     }
     if (value > kMaxDelayMicroseconds) {
-        *error = std::string("--delay '") + text + "' is more than 10000000 (10 seconds)";
+        *error = "--delay " + Quoted(text) + " is more than 10000000 (10 seconds)";
         return false;
     }
     *delay = static_cast<long>(value);
@@ -94,8 +94,8 @@ ParseResult ParseHackOptions(int argc, const char* const* argv, HackOptions* opt
             takesValue = takesValue || (name != nullptr && std::strcmp(name, v) == 0);
         }
         if (!flag && !takesValue) {
-            *error = std::string(name != nullptr ? "unknown option '" : "unexpected argument '") +
-                     argv[i] + "' (see --help)";
+            *error = std::string(name != nullptr ? "unknown option " : "unexpected argument ") +
+                     Quoted(argv[i]) + " (see --help)";
             return ParseResult::kBad;
         }
         if (flag) {
@@ -117,7 +117,7 @@ ParseResult ParseHackOptions(int argc, const char* const* argv, HackOptions* opt
         const char* value = argv[++i];
         if (std::strcmp(name, "window-id") == 0) {
             if (!ParseWindowId(value, &options->windowId)) {
-                *error = std::string(argv[i - 1]) + " '" + value + "' is not a window id";
+                *error = std::string(argv[i - 1]) + " " + Quoted(value) + " is not a window id";
                 return ParseResult::kBad;
             }
             options->hasWindowId = true;
@@ -129,7 +129,7 @@ ParseResult ParseHackOptions(int argc, const char* const* argv, HackOptions* opt
         } else if (std::strcmp(name, "present") == 0) {
             const int found = FindName(value, kPresentChoiceNames, 3);
             if (found < 0) {
-                *error = std::string(argv[i - 1]) + " '" + value + "' is not " +
+                *error = std::string(argv[i - 1]) + " " + Quoted(value) + " is not " +
                          ListNames(kPresentChoiceNames, 3);
                 return ParseResult::kBad;
             }
@@ -157,7 +157,7 @@ bool ChooseHackTarget(const HackOptions& options, const char* xscreensaverWindow
         return true;
     }
     if (!ParseWindowId(xscreensaverWindow, windowId)) {
-        *error = std::string("XSCREENSAVER_WINDOW '") + xscreensaverWindow + "' is not a window id";
+        *error = "XSCREENSAVER_WINDOW " + Quoted(xscreensaverWindow) + " is not a window id";
         return false;
     }
     *target = HackTarget::kGivenWindow;

@@ -202,8 +202,8 @@ FieldPath PickFieldPath(const char* request, bool hasSse2, bool hasAvx2) {
     const FieldPath path = static_cast<FieldPath>(
         PickNamedChoice("RIPPLEFIELD_FIELD", request, kFieldPathNames, 3, static_cast<int>(best)));
     if ((path == FieldPath::kSse2 && !hasSse2) || (path == FieldPath::kAvx2 && !hasAvx2)) {
-        std::fprintf(stderr, "RIPPLEFIELD_FIELD=%s: this CPU cannot run it, using %s\n", request,
-                     FieldPathName(best));
+        PrintLine("RIPPLEFIELD_FIELD " + Quoted(request) + ": this CPU cannot run it, using " +
+                  FieldPathName(best));
         return best;
     }
     return path;

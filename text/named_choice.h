@@ -17,7 +17,7 @@ inline int PickNamedChoice(const char* variable, const char* request, const char
     if (found >= 0) {
         return found;
     }
-    PrintLine(std::string(variable) + "=" + request + " is not " + ListNames(names, count) +
+    PrintLine(std::string(variable) + " " + Quoted(request) + " is not " + ListNames(names, count) +
               ": using " + names[fallback]);
     return fallback;
 }

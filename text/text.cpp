@@ -62,8 +62,14 @@ NumberText ParseSeed(std::string_view text, Signs signs, uint32_t* seed) {
 }
 
 int FindName(std::string_view text, const char* const* names, int count) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
     for (int i = 0; i < count; ++i) {
-        if (text == names[i]) {
+        const std::string_view name = names[i];
+        bool same = name.size() == text.size();
+        for (size_t k = 0; same && k < name.size(); ++k) {
+            same = lower(text[k]) == lower(name[k]);
+        }
+        if (same) {
             return i;
         }
     }
@@ -91,6 +97,13 @@ std::string CleanLine(std::string_view line) {
 
 void PrintLine(std::string_view line) {
     std::fprintf(stderr, "%s\n", CleanLine(line).c_str());
+}
+
+std::string Quoted(std::string_view text) {
+    if (text.size() <= kQuotedLength) {
+        return "'" + std::string(text) + "'";
+    }
+    return "'" + std::string(text.substr(0, kQuotedLength)) + "...'";
 }
 
 int EndWithoutRun(ParseResult result, const char* usage, const char* version,

@@ -33,7 +33,8 @@ enum class NumberText { kNumber, kNotANumber, kOutOfRange };
 // A seed of the random source: a decimal number from 0 to 4294967295.
 NumberText ParseSeed(std::string_view text, Signs signs, uint32_t* seed);
 
-// The index of text among names; -1 when it is none of them.
+// The index of text among names, whatever the case of its letters (as the Windows command line
+// takes its switches); -1 when it is none of them.
 int FindName(std::string_view text, const char* const* names, int count);
 // "a, b or c".
 std::string ListNames(const char* const* names, int count);
@@ -41,5 +42,9 @@ std::string ListNames(const char* const* names, int count);
 // The line with every control character made '?', so that text from the user can neither break
 // it in two nor drive the terminal.
 std::string CleanLine(std::string_view line);
+// A value from the user as a line quotes it: in single quotes, cut after kQuotedLength bytes with
+// "..." so that one long value cannot flood the terminal.
+constexpr size_t kQuotedLength = 64;
+std::string Quoted(std::string_view text);
 // Prints CleanLine(line) and a newline on stderr.
 void PrintLine(std::string_view line);

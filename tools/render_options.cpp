@@ -74,15 +74,15 @@ bool ParseSize(const std::string& text, Options* options, std::string* error) {
     int64_t height = 0;
     if (cross == std::string::npos || !ParseDecimal(text.substr(0, cross), &width) ||
         !ParseDecimal(text.substr(cross + 1), &height)) {
-        *error = "bad --size '" + text + "': expected WxH, e.g. 1024x768";
+        *error = "bad --size " + Quoted(text) + ": expected WxH, e.g. 1024x768";
         return false;
     }
     if (width <= 0 || height <= 0) {
-        *error = "bad --size '" + text + "': width and height must be positive";
+        *error = "bad --size " + Quoted(text) + ": width and height must be positive";
         return false;
     }
     if (width > kMaxViewSize || height > kMaxViewSize) {
-        *error = "bad --size '" + text + "': width and height must not exceed 16384";
+        *error = "bad --size " + Quoted(text) + ": width and height must not exceed 16384";
         return false;
     }
     options->width = static_cast<int>(width);
@@ -93,9 +93,9 @@ bool ParseSize(const std::string& text, Options* options, std::string* error) {
 bool ParseSeedOption(const std::string& text, Options* options, std::string* error) {
     const NumberText seed = ParseSeed(text, Signs::kEither, &options->seed);
     if (seed == NumberText::kNotANumber) {
-        *error = "bad --seed '" + text + "': not a number";
+        *error = "bad --seed " + Quoted(text) + ": not a number";
     } else if (seed == NumberText::kOutOfRange) {
-        *error = "bad --seed '" + text + "': out of range 0 to 4294967295";
+        *error = "bad --seed " + Quoted(text) + ": out of range 0 to 4294967295";
     }
     return seed == NumberText::kNumber;
 }
@@ -104,11 +104,12 @@ bool ParseSeedOption(const std::string& text, Options* options, std::string* err
 bool ParseTick(const char* option, const std::string& text, const std::string& item, int64_t* tick,
                std::string* error) {
     if (!ParseDecimal(item, tick)) {
-        *error = std::string("bad ") + option + " '" + text + "': '" + item + "' is not a number";
+        *error = std::string("bad ") + option + " " + Quoted(text) + ": " + Quoted(item) +
+                 " is not a number";
         return false;
     }
     if (*tick < INT32_MIN || *tick > INT32_MAX) {
-        *error = std::string("bad ") + option + " '" + text + "': " + item +
+        *error = std::string("bad ") + option + " " + Quoted(text) + ": " + Quoted(item) +
                  " is not a 32-bit signed integer";
         return false;
     }
@@ -133,7 +134,7 @@ bool ParseSeries(const std::string& text, Options* options, std::string* error) 
     int64_t step = 0;
     int64_t count = 0;
     if (items.size() != 3) {
-        *error = "bad --series '" + text + "': expected START,STEP,COUNT, e.g. 700,40,100";
+        *error = "bad --series " + Quoted(text) + ": expected START,STEP,COUNT, e.g. 700,40,100";
         return false;
     }
     if (!ParseTick("--series", text, items[0], &first, error) ||
@@ -141,7 +142,7 @@ bool ParseSeries(const std::string& text, Options* options, std::string* error) 
         return false;
     }
     if (!ParseDecimal(items[2], &count) || count < 1 || count > kMaxSeriesFrames) {
-        *error = "bad --series '" + text + "': the count must be 1 to 100000";
+        *error = "bad --series " + Quoted(text) + ": the count must be 1 to 100000";
         return false;
     }
     // The readings wrap at 32 bits, as the counter does.
@@ -155,7 +156,7 @@ bool ParseSeries(const std::string& text, Options* options, std::string* error) 
 bool ParseRenderer(const std::string& text, Options* options, std::string* error) {
     const int found = FindName(text, kRendererNames, 2);
     if (found < 0) {
-        *error = "bad --renderer '" + text + "': expected " + ListNames(kRendererNames, 2);
+        *error = "bad --renderer " + Quoted(text) + ": expected " + ListNames(kRendererNames, 2);
         return false;
     }
     options->renderer = static_cast<Renderer>(found);
@@ -213,9 +214,8 @@ ParseResult ParseArguments(int argc, char** argv, Options* options, std::string*
         const bool known = output >= 0 || option == "--size" || option == "--seed" ||
                            option == "--ticks" || option == "--series" || option == "--renderer";
         if (!known) {
-            *error =
-                (option.compare(0, 1, "-") == 0 ? "unknown option '" : "unexpected argument '") +
-                option + "' (see --help)";
+            *error = (option.compare(0, 1, "-") == 0 ? "unknown option " : "unexpected argument ") +
+                     Quoted(option) + " (see --help)";
             return ParseResult::kBad;
         }
         // An option in place of the value means the value was left out.

@@ -130,7 +130,8 @@ bool SameFile(const Output& a, const Output& b) {
 } // namespace
 
 std::string CannotWrite(OutputKind kind, const std::string& target, const char* reason) {
-    return std::string("cannot write ") + OutputOption(kind) + " file '" + target + "': " + reason;
+    return std::string("cannot write ") + OutputOption(kind) + " file " + Quoted(target) + ": " +
+           reason;
 }
 
 bool OpenOutput(OutputKind kind, const std::string& target, std::string* error) {
@@ -146,8 +147,8 @@ bool OpenOutput(OutputKind kind, const std::string& target, std::string* error) 
         const Output& earlier = g_outputs[k];
         if (!earlier.target.empty() && SameFile(earlier, *out)) {
             *error = std::string(OutputOption(static_cast<OutputKind>(k))) + " and " +
-                     OutputOption(kind) + " name the same file '" + earlier.target + "'" +
-                     (earlier.target == target ? "" : " (as '" + target + "')");
+                     OutputOption(kind) + " name the same file " + Quoted(earlier.target) +
+                     (earlier.target == target ? "" : " (as " + Quoted(target) + ")");
             out->target.clear();
             return false;
         }

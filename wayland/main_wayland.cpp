@@ -131,8 +131,8 @@ int RunWayland() {
     }
     g_wl.display = wl_display_connect(nullptr);
     if (g_wl.display == nullptr) {
-        ReportError(std::string("cannot connect to the Wayland compositor '") +
-                    (socket != nullptr ? socket : "wayland-0") + "'");
+        ReportError("cannot connect to the Wayland compositor " +
+                    Quoted(socket != nullptr ? socket : "wayland-0"));
         return kExitFailed;
     }
     ListenToRegistry();
@@ -167,7 +167,7 @@ int RunWayland() {
         if (!g_wl.hadViews) {
             ReportError(g_wl.options.output.empty()
                             ? "the compositor has no output"
-                            : "no output is named '" + g_wl.options.output + "'");
+                            : "no output is named " + Quoted(g_wl.options.output));
             ReleaseAll();
             return kExitFailed;
         }

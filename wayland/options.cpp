@@ -49,7 +49,7 @@ ParseResult ParseWaylandOptions(int argc, const char* const* argv, WaylandOption
             continue;
         }
         if (!is("output") && !is("max-fps")) {
-            *error = std::string("unknown option '") + arg + "' (see --help)";
+            *error = "unknown option " + Quoted(arg) + " (see --help)";
             return ParseResult::kBad;
         }
         if (i + 1 == argc) {
@@ -67,7 +67,8 @@ ParseResult ParseWaylandOptions(int argc, const char* const* argv, WaylandOption
         }
         int64_t fps = 0;
         if (!ParseInteger(value, Signs::kNone, 10, &fps) || fps < 1 || fps > kMostFps) {
-            *error = std::string(arg) + " '" + value + "' is not a whole number from 1 to 1000";
+            *error =
+                std::string(arg) + " " + Quoted(value) + " is not a whole number from 1 to 1000";
             return ParseResult::kBad;
         }
         options->maxFps = static_cast<int>(fps);

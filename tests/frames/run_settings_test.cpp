@@ -22,12 +22,14 @@ TEST(RunSettings, TheEnvironmentGivesTheChoiceTheSeedTheFrozenCounterOrALine) {
         {"auto", "4294967295,-2147483648", PresentChoice::kAuto, true, false, 4294967295u,
          -2147483647 - 1, ""},
         {"", "0,-0", PresentChoice::kAuto, true, false, 0, 0, ""},
-        {"GL", nullptr, PresentChoice::kAuto, false, false, 77, 0,
-         "RIPPLEFIELD_PRESENT=GL is not gl, image or auto: using auto"},
+        {"IMAGE", nullptr, PresentChoice::kImage, false, false, 77, 0, ""},
+        {"Gl", nullptr, PresentChoice::kGl, false, false, 77, 0, ""},
+        {"GL3", nullptr, PresentChoice::kAuto, false, false, 77, 0,
+         "RIPPLEFIELD_PRESENT 'GL3' is not gl, image or auto: using auto"},
         {nullptr, "7", PresentChoice::kAuto, false, true, 77, 0,
          "RIPPLEFIELD_FREEZE '7' is not SEED,MILLISECONDS"},
         {"x", "4294967296,0", PresentChoice::kAuto, false, true, 77, 0,
-         "RIPPLEFIELD_PRESENT=x is not gl, image or auto: using auto; RIPPLEFIELD_FREEZE "
+         "RIPPLEFIELD_PRESENT 'x' is not gl, image or auto: using auto; RIPPLEFIELD_FREEZE "
          "'4294967296,0' is not SEED,MILLISECONDS"},
         {nullptr, "1,2147483648", PresentChoice::kAuto, false, true, 77, 0, nullptr},
         {nullptr, "+1,0", PresentChoice::kAuto, false, true, 77, 0, nullptr},
@@ -50,6 +52,12 @@ TEST(RunSettings, TheEnvironmentGivesTheChoiceTheSeedTheFrozenCounterOrALine) {
             EXPECT_EQ(s.problem, c.problem);
         }
     }
+    // A long value is cut in the line, which stays one line of a terminal or two.
+    const std::string huge(20000, 'x');
+    setenv("RIPPLEFIELD_PRESENT", huge.c_str(), 1);
+    unsetenv("RIPPLEFIELD_FREEZE");
+    EXPECT_EQ(ReadRunSettings(77).problem, "RIPPLEFIELD_PRESENT '" + huge.substr(0, 64) +
+                                               "...' is not gl, image or auto: using auto");
     unsetenv("RIPPLEFIELD_PRESENT");
     unsetenv("RIPPLEFIELD_FREEZE");
 }

@@ -427,7 +427,7 @@ TEST_F(HackProcessTest, BadInputGetsOneLineAndExitOne) {
         {{"--window-id", "0x1fffff0"},
          {"RIPPLEFIELD_PRESENT=x\x1b[31m\ny"},
          false,
-         "ripplefield: RIPPLEFIELD_PRESENT=x?[31m?y is not gl, image or auto: using auto\n"
+         "ripplefield: RIPPLEFIELD_PRESENT 'x?[31m?y' is not gl, image or auto: using auto\n"
          "ripplefield: window 0x1fffff0 does not exist"},
         {{"--window-id", WindowIdText(inputOnly)},
          {},

@@ -75,7 +75,9 @@ TEST_F(SubmitTest, RequestsNameAModeOrGetTexture) {
     ::testing::internal::CaptureStderr();
     EXPECT_EQ(PickSubmitMode("vbo"), SubmitMode::kTexture);
     const std::string said = ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(said, "RIPPLEFIELD_SUBMIT=vbo is not immediate, batched or texture: using texture\n");
+    EXPECT_EQ(said,
+              "RIPPLEFIELD_SUBMIT 'vbo' is not immediate, batched or texture: using texture\n");
+    EXPECT_EQ(PickSubmitMode("Batched"), SubmitMode::kBatched);
     SelectSubmitMode(SubmitMode::kImmediate);
     EXPECT_EQ(ActiveSubmitMode(), SubmitMode::kImmediate);
 }

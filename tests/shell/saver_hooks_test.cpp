@@ -260,27 +260,38 @@ TEST_F(SaverHooks, ACreationThatThrowsRefusesTheWindow) {
     UnregisterClassA("WindowsScreenSaverClass", g_host.instance);
 }
 
-// RIPPLEFIELD_PRESENT picks the presenter: auto takes the picture with GDI here, where GL is
-// llvmpipe, and keeps no GL context; so does a name it does not know, and GL that cannot start
-// (the window's pixel format taken already). Frames follow the window's size.
+// RIPPLEFIELD_PRESENT picks the presenter, whatever the case of its letters: auto takes the
+// picture with GDI here, where GL is llvmpipe, and keeps no GL context; so does a name it does not
+// know (said in one line, the value cut), and GL that cannot start (the window's pixel format
+// taken already). Frames follow the window's size.
 TEST_F(SaverHooks, ThePresenterFollowsTheChoiceAndTheWindowsSize) {
+    const std::string huge(20000, 'v');
     const struct {
-        const char* present;
+        std::string present;
         bool takeFormat;
         const char* presenter;
-    } cases[] = {{"gl", false, "gl"},
-                 {"image", false, "image"},
-                 {"", false, "image"},
-                 {"vulkan", false, "image"},
-                 {"gl", true, "image"}};
+        std::string said;
+    } cases[] = {
+        {"gl", false, "gl", ""},
+        {"IMAGE", false, "image", ""},
+        {"", false, "image", ""},
+        {huge, false, "image",
+         "ripplefield: RIPPLEFIELD_PRESENT '" + huge.substr(0, 64) +
+             "...' is not gl, image or auto: using auto\n"},
+        {"gl", true, "image", "ripplefield: no GL context ("},
+    };
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::string("RIPPLEFIELD_PRESENT=") + c.present +
+        SCOPED_TRACE("RIPPLEFIELD_PRESENT=" + c.present.substr(0, 8) +
                      (c.takeFormat ? ", pixel format taken" : ""));
-        SetVariable("RIPPLEFIELD_PRESENT", c.present);
+        SetVariable("RIPPLEFIELD_PRESENT", c.present.c_str());
         g_saverHookProbe = c.takeFormat ? TakePixelFormat : nullptr;
         g_saverView.readMilliseconds = ReadPacerClock;
         g_readings = 0;
+        ::testing::internal::CaptureStderr();
         HWND hwnd = OpenSaverWindow();
+        const std::string said = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(said.substr(0, c.said.size()), c.said);
+        EXPECT_EQ(said.empty(), c.said.empty()) << said;
         ASSERT_NE(hwnd, nullptr);
         ASSERT_NE(g_saverView.frames.presenter, nullptr);
         EXPECT_STREQ(PresentChoiceName(g_saverView.frames.presenter->kind), c.presenter);

@@ -55,7 +55,7 @@ TEST(RenderOptions, EachArgumentListGivesItsOptionsOrOneLine) {
         {"--seed -1", ParseResult::kBad, "bad --seed '-1': out of range 0 to 4294967295"},
         {"--ticks 700,,733", ParseResult::kBad, "bad --ticks '700,,733': '' is not a number"},
         {"--ticks 700,-2147483649", ParseResult::kBad,
-         "bad --ticks '700,-2147483649': -2147483649 is not a 32-bit signed integer"},
+         "bad --ticks '700,-2147483649': '-2147483649' is not a 32-bit signed integer"},
         {"--series 700,40", ParseResult::kBad,
          "bad --series '700,40': expected START,STEP,COUNT, e.g. 700,40,100"},
         {"--series 700,40,0", ParseResult::kBad,
@@ -63,7 +63,7 @@ TEST(RenderOptions, EachArgumentListGivesItsOptionsOrOneLine) {
         {"--series 700,40,100001", ParseResult::kBad,
          "bad --series '700,40,100001': the count must be 1 to 100000"},
         {"--series 0,-2147483649,3", ParseResult::kBad,
-         "bad --series '0,-2147483649,3': -2147483649 is not a 32-bit signed integer"},
+         "bad --series '0,-2147483649,3': '-2147483649' is not a 32-bit signed integer"},
         {"--ticks 700 --webp a", ParseResult::kBad,
          "bad --webp: an animation needs at least two ticks"},
         {"--ticks 700,716,716 --webp a", ParseResult::kBad,
@@ -81,6 +81,9 @@ TEST(RenderOptions, EachArgumentListGivesItsOptionsOrOneLine) {
         {"--seed", ParseResult::kBad, "missing value after --seed"},
         {"--png --cells c", ParseResult::kBad, "missing value after --png"},
         {"--renderer glx", ParseResult::kBad, "bad --renderer 'glx': expected picture or gl"},
+        {"--renderer GL", ParseResult::kRun, "1024x768 seed 1 ticks 700 gl"},
+        {"--size " + std::string(20000, '9') + "x1", ParseResult::kBad,
+         "bad --size '" + std::string(64, '9') + "...': width and height must not exceed 16384"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments);
