@@ -111,7 +111,7 @@ void BenchFrame(benchmark::State& state, SubmitMode mode, ViewSize size) {
 void BenchPicture(benchmark::State& state, ViewSize size) {
     SelectFieldPath(PickFieldPath(nullptr, CpuHasFieldPath(FieldPath::kSse2),
                                   CpuHasFieldPath(FieldPath::kAvx2)));
-    TexelLayout xrgb = {16, 8, 0, 0};
+    MemoryTarget xrgb = {{16, 8, 0, 0}, 0};
     BenchFrames(state, &kMemoryPresenter, &xrgb, size, FinishPicture);
 }
 

@@ -9,6 +9,7 @@
 namespace {
 
 struct MemoryFrames {
+    long long maxPixels;
     std::vector<uint32_t> pixels;
     PictureImage image;
     PictureBuffers picture;
@@ -22,7 +23,7 @@ void SizeMemory(void* instance, const ModelState& model) {
     m.drawn = false;
     m.image = PictureImage{nullptr, width, height, width, m.image.layout, {}};
     const long long pixels = static_cast<long long>(width) * height;
-    if (width <= 0 || height <= 0 || pixels > kMaxViewPixels) {
+    if (width <= 0 || height <= 0 || pixels > m.maxPixels) {
         m.pixels = std::vector<uint32_t>();
         return;
     }
@@ -37,9 +38,10 @@ void SizeMemory(void* instance, const ModelState& model) {
 }
 
 void* StartMemory(void* surface, const ModelState& model, std::string* error) {
-    const TexelLayout* layout = static_cast<const TexelLayout*>(surface);
+    const MemoryTarget* target = static_cast<const MemoryTarget*>(surface);
     MemoryFrames* m = new MemoryFrames{};
-    m->image.layout = layout != nullptr ? *layout : kRgbaTexels;
+    m->image.layout = target != nullptr ? target->layout : kRgbaTexels;
+    m->maxPixels = target != nullptr && target->maxPixels > 0 ? target->maxPixels : kMaxViewPixels;
     SizeMemory(m, model);
     const int width = model.scene.viewWidth;
     const int height = model.scene.viewHeight;

@@ -7,8 +7,15 @@
 
 #include <cstdint>
 
-// The surface is the pixels' TexelLayout (null: RGBA bytes in memory order). Presenting does
-// nothing: the frame stays in the presenter's memory until the next one is drawn.
+// The presenter's surface argument: the pixels' layout and the most pixels a view may have (0 for
+// kMaxViewPixels, the limit of the programs that show frames on a screen). Null: RGBA bytes in
+// memory order, that limit.
+struct MemoryTarget {
+    TexelLayout layout;
+    long long maxPixels;
+};
+
+// Presenting does nothing: the frame stays in the presenter's memory until the next one is drawn.
 extern const Presenter kMemoryPresenter;
 
 // The last frame of a started instance, rows from the top, width pixels a row; null when the view

@@ -40,7 +40,9 @@ bool StartFrames(const Options& options, FrameLoop& loop, HeadlessView* view, st
     StartFrameLoop(loop, options.seed, options.width, options.height, false);
     const bool gl = options.renderer == Renderer::kGl;
     const Presenter* presenter = gl ? &kGlPresenter : &kMemoryPresenter;
-    void* frames = presenter->start(gl ? view : nullptr, loop.model, error);
+    // The picture draws every size the options take, however many pixels; GL's are fewer.
+    MemoryTarget memory = {kRgbaTexels, int64_t{kMaxViewSize} * kMaxViewSize};
+    void* frames = presenter->start(gl ? static_cast<void*>(view) : &memory, loop.model, error);
     if (frames == nullptr) {
         return false;
     }

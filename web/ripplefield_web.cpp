@@ -14,12 +14,12 @@ namespace {
 
 // RGBA bytes, the margins opaque too: GL clears to alpha 0, which a canvas would premultiply into
 // black.
-TexelLayout CanvasLayout() {
+MemoryTarget CanvasTarget() {
     TexelLayout layout = kRgbaTexels;
     layout.clearBits = layout.opaque;
-    return layout;
+    return MemoryTarget{layout, 0};
 }
-TexelLayout g_canvasLayout = CanvasLayout();
+MemoryTarget g_canvas = CanvasTarget();
 
 // The page shows one view, so one loop; its presenter is the memory presenter with the canvas's
 // layout, whose pixels the page hands to putImageData after each step.
@@ -30,7 +30,7 @@ FrameLoop g_page = {};
 bool StartCanvas() {
     if (g_page.presenter == nullptr) {
         std::string error;
-        void* frames = kMemoryPresenter.start(&g_canvasLayout, g_page.model, &error);
+        void* frames = kMemoryPresenter.start(&g_canvas, g_page.model, &error);
         if (frames == nullptr) {
             return false;
         }
@@ -69,7 +69,7 @@ WEB_EXPORT(RippleFrame) bool RippleFrame() {
 
 // The colour the view is cleared to, as an RGBA pixel.
 WEB_EXPORT(RippleClearPixel) uint32_t RippleClearPixel() {
-    return ClearPixel(g_page.model.scene, g_canvasLayout);
+    return ClearPixel(g_page.model.scene, g_canvas.layout);
 }
 
 // The frame just drawn: RGBA bytes, rows from the top; null when the view is not drawn.

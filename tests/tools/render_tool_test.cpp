@@ -247,6 +247,14 @@ TEST_F(RenderToolTest, RunningOutOfMemoryEndsWithStatusOne) {
     ExpectRefused("--size 4000x4000 --ticks 700,716 --webp " + Path("a.webp"), 1, limited);
 }
 
+// The picture draws views of more pixels than a screen's frames may have (GL's limit), as the
+// options promise.
+TEST_F(RenderToolTest, ThePictureDrawsViewsBeyondTheScreensPixelLimit) {
+    const ProgramRun r = Run("--size 16384x8193 --state " + Path("s.txt"));
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(ReadLines(Path("s.txt")).size(), 46u);
+}
+
 // The picture, drawn without any GL, writes every file as GL's frames do, byte for byte.
 TEST_F(RenderToolTest, PictureAndGLWriteTheSameFiles) {
     const std::string outputs = " --png " + Path("p.png") + " --cells " + Path("c.txt") +
