@@ -39,6 +39,7 @@ const sd_bus_vtable kSessionManagerTable[] = {
 
 struct IdleClient {
     wl_display* display = nullptr;
+    wl_registry* registry = nullptr;
     wl_seat* seat = nullptr;
     IdleSources sources;
     int idled = 0;
@@ -82,6 +83,10 @@ class IdleWaylandTest : public ::testing::Test {
                 org_kde_kwin_idle_timeout_release(client_.activity);
             }
             StopIdleWatch(client_.sources);
+            if (client_.seat != nullptr) {
+                wl_seat_destroy(client_.seat);
+            }
+            wl_registry_destroy(client_.registry);
             sd_bus_slot_unref(client_.sessionManager.object);
             sd_bus_flush_close_unref(client_.sessionManager.bus);
             wl_display_disconnect(client_.display);
@@ -103,8 +108,8 @@ class IdleWaylandTest : public ::testing::Test {
         if (client_.display == nullptr) {
             return ::testing::AssertionFailure() << "cannot connect";
         }
-        wl_registry_add_listener(wl_display_get_registry(client_.display), &kRegistryListener,
-                                 &client_);
+        client_.registry = wl_display_get_registry(client_.display);
+        wl_registry_add_listener(client_.registry, &kRegistryListener, &client_);
         wl_display_roundtrip(client_.display);
         return ::testing::AssertionSuccess();
     }
