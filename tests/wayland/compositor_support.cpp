@@ -1,6 +1,9 @@
 // compositor_support.cpp -- headless compositors as a system user, for the tests.
 #include "compositor_support.h"
 
+#include "png_file.h"
+
+#include <png.h>
 #include <wayland-client.h>
 
 #include <csignal>
@@ -164,7 +167,7 @@ const char* CompositorName(CompositorKind kind) {
         argv = UnderSessionBus(dir, {"mutter", "--headless", "--wayland", "--no-x11",
                                      "--virtual-monitor", size, "--wayland-display", kSocket});
         break;
-    case CompositorKind::Weston:
+    case CompositorKind::Weston: // --debug: for its screenshooter
         argv = {"weston",
                 "--backend=headless-backend.so",
                 "--use-pixman",
@@ -172,10 +175,8 @@ const char* CompositorName(CompositorKind kind) {
                 "--width=" + std::to_string(options.width),
                 "--height=" + std::to_string(options.height),
                 "--idle-time=0",
-                "--no-config"};
-        if (options.screenshots) {
-            argv.push_back("--debug");
-        }
+                "--no-config",
+                "--debug"};
         break;
     }
     ProgramOptions programOptions(env, {}, false);
@@ -245,4 +246,105 @@ std::vector<std::string> CompositorEnvironment(const HeadlessCompositor& composi
         env.push_back("DBUS_SESSION_BUS_ADDRESS=" + compositor.bus);
     }
     return env;
+}
+
+namespace {
+
+// An 8-bit PNG of any layout as RGB rows, its alpha (if any) passed over as a display does.
+std::vector<unsigned char> ReadPngIgnoringAlpha(const std::string& path, int* width, int* height) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str())) {
+        return {};
+    }
+    image.format = PNG_FORMAT_RGBA;
+    std::vector<unsigned char> rgba(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, rgba.data(), 0, nullptr)) {
+        return {};
+    }
+    *width = static_cast<int>(image.width);
+    *height = static_cast<int>(image.height);
+    std::vector<unsigned char> rgb;
+    rgb.reserve(rgba.size() / 4 * 3);
+    for (size_t i = 0; i < rgba.size(); i += 4) {
+        rgb.insert(rgb.end(), {rgba[i], rgba[i + 1], rgba[i + 2]});
+    }
+    return rgb;
+}
+
+std::vector<unsigned char> CaptureWeston(const HeadlessCompositor& weston, int* width,
+                                         int* height) {
+    const std::string dir = weston.runtimeDir + "/screenshots";
+    RunProgram({"/bin/rm", "-rf", dir});
+    mkdir(dir.c_str(), 0700);
+    // It names the file for the time and writes it where it runs.
+    RunProgram({"sh", "-c", "cd \"$1\" && exec weston-screenshooter", "sh", dir},
+               ProgramOptions(CompositorEnvironment(weston)));
+    const std::string file = FindSocket(dir, "wayland-screenshot-");
+    return file.empty() ? std::vector<unsigned char>()
+                        : ReadPngIgnoringAlpha(dir + "/" + file, width, height);
+}
+
+// KWin grants ScreenShot2 to a program whose desktop file (found through the caller's
+// executable, so the helper runs from a copy of the user's) names the interface.
+std::vector<unsigned char> CaptureKwin(const HeadlessCompositor& kwin, const std::string& output,
+                                       int* width, int* height) {
+    const passwd* user = getpwnam(kUser);
+    const std::string dir = kwin.runtimeDir;
+    const std::string helper = dir + "/kwin/kwin_screenshot";
+    const std::string applications = dir + "/.local/share/applications";
+    if (user == nullptr ||
+        RunProgram({"/bin/cp", RIPPLEFIELD_KWIN_SCREENSHOT, helper}).exitCode != 0 ||
+        RunProgram({"/bin/mkdir", "-p", applications}).exitCode != 0) {
+        return {};
+    }
+    std::ofstream(applications + "/ripplefield-kwin-screenshot.desktop")
+        << "[Desktop Entry]\nType=Application\nName=kwin_screenshot\nNoDisplay=true\nExec="
+        << helper << "\nX-KDE-DBUS-Restricted-Interfaces=org.kde.KWin.ScreenShot2\n";
+    RunProgram({"/bin/chown", "-R", kUser, dir + "/.local"});
+    const std::string raw = dir + "/screenshot.raw";
+    const ProgramRun run = RunProgram(
+        {"/usr/bin/setpriv", "--reuid=" + std::to_string(user->pw_uid),
+         "--regid=" + std::to_string(user->pw_gid), "--clear-groups", helper, output, raw},
+        ProgramOptions(
+            {"HOME=" + dir, "XDG_RUNTIME_DIR=" + dir, "DBUS_SESSION_BUS_ADDRESS=" + kwin.bus}, {},
+            false));
+    std::istringstream said(run.out);
+    int stride = 0;
+    const std::string pixels = ReadFile(raw);
+    if (run.exitCode != 0 || !(said >> *width >> *height >> stride) ||
+        pixels.size() < static_cast<size_t>(stride) * *height) {
+        return {};
+    }
+    std::vector<unsigned char> rgb;
+    rgb.reserve(static_cast<size_t>(*width) * *height * 3);
+    for (int y = 0; y < *height; ++y) {
+        for (int x = 0; x < *width; ++x) {
+            const char* p = &pixels[static_cast<size_t>(y) * stride + x * 4]; // B, G, R, A
+            rgb.insert(rgb.end(),
+                       {static_cast<unsigned char>(p[2]), static_cast<unsigned char>(p[1]),
+                        static_cast<unsigned char>(p[0])});
+        }
+    }
+    return rgb;
+}
+
+} // namespace
+
+std::vector<unsigned char> CaptureOutput(const HeadlessCompositor& compositor,
+                                         const std::string& output, int* width, int* height) {
+    switch (compositor.kind) {
+    case CompositorKind::Sway: {
+        const std::string shot = compositor.runtimeDir + "/screenshot.png";
+        RunProgram({"grim", "-o", output, shot}, ProgramOptions(CompositorEnvironment(compositor)));
+        return ReadPngRgb(shot, width, height);
+    }
+    case CompositorKind::Kwin:
+        return CaptureKwin(compositor, output, width, height);
+    case CompositorKind::Weston:
+        return CaptureWeston(compositor, width, height);
+    case CompositorKind::Mutter:
+        break;
+    }
+    return {};
 }

@@ -15,8 +15,7 @@ struct CompositorOptions {
     // 1280x720, which swaymsg can change).
     int width = 1280;
     int height = 720;
-    double scale = 1;         // kwin --scale; the others start at 1
-    bool screenshots = false; // weston --debug, which its screenshooter needs
+    double scale = 1; // kwin --scale; the others start at 1
 };
 
 struct HeadlessCompositor {
@@ -40,3 +39,9 @@ const char* CompositorName(CompositorKind kind);
 void StopCompositor(HeadlessCompositor* compositor);
 // What a client of it needs in its environment.
 std::vector<std::string> CompositorEnvironment(const HeadlessCompositor& compositor);
+// The output's picture as the compositor shows it, RGB rows at its physical size: grim on sway,
+// weston's screenshooter (one output only), KWin's ScreenShot2 asked as
+// the compositor's user. Empty on mutter, which shows its picture only through PipeWire, and on
+// failure.
+std::vector<unsigned char> CaptureOutput(const HeadlessCompositor& compositor,
+                                         const std::string& output, int* width, int* height);
