@@ -155,6 +155,7 @@ const char* CompositorName(CompositorKind kind) {
         RunProgram({"/bin/cp", "/usr/bin/kwin_wayland", dir + "/kwin/kwin_wayland"});
         std::ostringstream scale;
         scale << options.scale;
+        env.push_back("KWIN_WAYLAND_NO_PERMISSION_CHECKS=1"); // its fake input, for its user
         argv = UnderSessionBus(
             dir, {dir + "/kwin/kwin_wayland", "--virtual", "--width", std::to_string(options.width),
                   "--height", std::to_string(options.height), "--scale", scale.str(), "--socket",
@@ -289,12 +290,10 @@ std::vector<unsigned char> CaptureWeston(const HeadlessCompositor& weston, int* 
 // executable, so the helper runs from a copy of the user's) names the interface.
 std::vector<unsigned char> CaptureKwin(const HeadlessCompositor& kwin, const std::string& output,
                                        int* width, int* height) {
-    const passwd* user = getpwnam(kUser);
     const std::string dir = kwin.runtimeDir;
     const std::string helper = dir + "/kwin/kwin_screenshot";
     const std::string applications = dir + "/.local/share/applications";
-    if (user == nullptr ||
-        RunProgram({"/bin/cp", RIPPLEFIELD_KWIN_SCREENSHOT, helper}).exitCode != 0 ||
+    if (RunProgram({"/bin/cp", RIPPLEFIELD_KWIN_SCREENSHOT, helper}).exitCode != 0 ||
         RunProgram({"/bin/mkdir", "-p", applications}).exitCode != 0) {
         return {};
     }
@@ -303,12 +302,7 @@ std::vector<unsigned char> CaptureKwin(const HeadlessCompositor& kwin, const std
         << helper << "\nX-KDE-DBUS-Restricted-Interfaces=org.kde.KWin.ScreenShot2\n";
     RunProgram({"/bin/chown", "-R", kUser, dir + "/.local"});
     const std::string raw = dir + "/screenshot.raw";
-    const ProgramRun run = RunProgram(
-        {"/usr/bin/setpriv", "--reuid=" + std::to_string(user->pw_uid),
-         "--regid=" + std::to_string(user->pw_gid), "--clear-groups", helper, output, raw},
-        ProgramOptions(
-            {"HOME=" + dir, "XDG_RUNTIME_DIR=" + dir, "DBUS_SESSION_BUS_ADDRESS=" + kwin.bus}, {},
-            false));
+    const ProgramRun run = RunAsCompositorUser(kwin, {helper, output, raw});
     std::istringstream said(run.out);
     int stride = 0;
     const std::string pixels = ReadFile(raw);
@@ -330,6 +324,21 @@ std::vector<unsigned char> CaptureKwin(const HeadlessCompositor& kwin, const std
 }
 
 } // namespace
+
+ProgramRun RunAsCompositorUser(const HeadlessCompositor& compositor,
+                               const std::vector<std::string>& argv) {
+    const passwd* user = getpwnam(kUser);
+    if (user == nullptr) {
+        return {};
+    }
+    std::vector<std::string> command = {
+        "/usr/bin/setpriv", "--reuid=" + std::to_string(user->pw_uid),
+        "--regid=" + std::to_string(user->pw_gid), "--clear-groups"};
+    command.insert(command.end(), argv.begin(), argv.end());
+    std::vector<std::string> env = CompositorEnvironment(compositor);
+    env.insert(env.end(), {"HOME=" + compositor.runtimeDir, "PATH=/usr/bin:/bin"});
+    return RunProgram(command, ProgramOptions(env, {}, false));
+}
 
 std::vector<unsigned char> CaptureOutput(const HeadlessCompositor& compositor,
                                          const std::string& output, int* width, int* height) {

@@ -39,6 +39,11 @@ const char* CompositorName(CompositorKind kind);
 void StopCompositor(HeadlessCompositor* compositor);
 // What a client of it needs in its environment.
 std::vector<std::string> CompositorEnvironment(const HeadlessCompositor& compositor);
+// Runs a client as the compositor's own user, as KWin wants for its fake input
+// (RIPPLEFIELD_FAKE_INPUT names that helper) and its screenshots; the program must be readable by
+// that user.
+ProgramRun RunAsCompositorUser(const HeadlessCompositor& compositor,
+                               const std::vector<std::string>& argv);
 // The output's picture as the compositor shows it, RGB rows at its physical size: grim on sway,
 // weston's screenshooter (one output only), KWin's ScreenShot2 asked as
 // the compositor's user. Empty on mutter, which shows its picture only through PipeWire, and on

@@ -3,8 +3,6 @@
 #include "compositor_support.h"
 #include "wayland/idle_wayland.h"
 
-#include "idle-client-protocol.h"
-
 #include <systemd/sd-bus.h>
 #include <wayland-client.h>
 
@@ -44,7 +42,6 @@ struct IdleClient {
     IdleSources sources;
     int idled = 0;
     int resumed = 0;
-    org_kde_kwin_idle_timeout* activity = nullptr; // kwin: where input is simulated
     StandInSessionManager sessionManager;
 };
 
@@ -79,9 +76,6 @@ class IdleWaylandTest : public ::testing::Test {
     void TearDown() override {
         KillProgram(&inhibitor_);
         if (client_.display != nullptr) {
-            if (client_.activity != nullptr) {
-                org_kde_kwin_idle_timeout_release(client_.activity);
-            }
             StopIdleWatch(client_.sources);
             if (client_.seat != nullptr) {
                 wl_seat_destroy(client_.seat);
@@ -150,13 +144,10 @@ class IdleWaylandTest : public ::testing::Test {
         case CompositorKind::Sway:
             EXPECT_EQ(RunProgram({"wtype", "a"}, CompositorEnvironment(compositor_)).exitCode, 0);
             break;
-        case CompositorKind::Kwin: // its fake input is for its own clients only
-            if (client_.activity == nullptr) {
-                client_.activity = org_kde_kwin_idle_get_idle_timeout(client_.sources.kdeIdle,
-                                                                      client_.seat, 1u << 30);
-            }
-            org_kde_kwin_idle_timeout_simulate_user_activity(client_.activity);
-            wl_display_flush(client_.display);
+        case CompositorKind::Kwin: // a key, A
+            EXPECT_EQ(
+                RunAsCompositorUser(compositor_, {RIPPLEFIELD_FAKE_INPUT, "key", "30"}).exitCode,
+                0);
             break;
         case CompositorKind::Mutter:
             EXPECT_EQ(RunProgram({"dbus-send", "--bus=" + compositor_.bus, "--print-reply",
