@@ -40,7 +40,8 @@ int main(int argc, char** argv) {
         std::fputs("fake_input: no compositor\n", stderr);
         return 1;
     }
-    wl_registry_add_listener(wl_display_get_registry(display), &kRegistryListener, nullptr);
+    wl_registry* registry = wl_display_get_registry(display);
+    wl_registry_add_listener(registry, &kRegistryListener, nullptr);
     wl_display_roundtrip(display);
     if (g_input == nullptr) {
         std::fputs("fake_input: the compositor offers this client no fake input\n", stderr);
@@ -70,6 +71,8 @@ int main(int argc, char** argv) {
         wl_display_roundtrip(display);
         usleep(100000); // for the clients to take it in before the next
     }
+    org_kde_kwin_fake_input_destroy(g_input); // no destructor request: the proxy only
+    wl_registry_destroy(registry);
     wl_display_disconnect(display);
     return 0;
 }

@@ -70,5 +70,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::printf("%u %u %u\n", width, height, stride);
+    sd_bus_message_unref(reply);
+    sd_bus_flush_close_unref(bus);
     return 0;
 }
