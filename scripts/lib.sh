@@ -15,6 +15,10 @@ HACK_PACKAGES="libx11-dev libxext-dev libxrandr-dev libxml2-dev x11-utils imagem
 # The Wayland screen saver (built from NATIVE_PACKAGES): the headless compositor, the screenshot
 # and key tools and the idle daemon that its tests, scripts/run and scripts/bench use.
 WAYLAND_PACKAGES="sway grim wtype swayidle"
+# ripplefield-wayland's idle sources and the compositors their tests run: KDE's idle protocol,
+# sd-bus, and kwin_wayland, mutter and weston with the session bus that kwin and mutter run under.
+COMPOSITOR_PACKAGES="plasma-wayland-protocols libsystemd-dev kwin-wayland mutter weston dbus-daemon
+  dbus-bin"
 # What scripts/release needs beyond those: a clone of the commit, the Windows compiler (no Wine)
 # and, for --verify, the tool that shows how two files differ.
 RELEASE_PACKAGES="git g++-mingw-w64-i686-posix binutils-mingw-w64-i686 diffoscope-minimal"
@@ -89,7 +93,8 @@ install_packages() {
         dpkg --add-architecture i386
         APT_UPDATED=
     fi
-    missing=$(missing_packages $NATIVE_PACKAGES $HACK_PACKAGES $WAYLAND_PACKAGES $WINDOWS_PACKAGES)
+    missing=$(missing_packages $NATIVE_PACKAGES $HACK_PACKAGES $WAYLAND_PACKAGES \
+        $COMPOSITOR_PACKAGES $WINDOWS_PACKAGES)
     if [ -n "$missing" ]; then
         log "installing: $missing"
         apt_update || return 1
@@ -150,7 +155,7 @@ debian_archive_uri() {
 # Installs what the native build, the display mode and its tests need, without Wine.
 install_native_packages() {
     # shellcheck disable=SC2086
-    missing=$(missing_packages $NATIVE_PACKAGES $HACK_PACKAGES $WAYLAND_PACKAGES)
+    missing=$(missing_packages $NATIVE_PACKAGES $HACK_PACKAGES $WAYLAND_PACKAGES $COMPOSITOR_PACKAGES)
     [ -z "$missing" ] && return 0
     log "installing: $missing"
     apt_update || return 1
