@@ -26,7 +26,26 @@ void Stop(int exitCode) {
     }
 }
 
+void CloseViews() {
+    if (g_wl.options.idleSeconds > 0) {
+        UncoverOutputs();
+    } else {
+        Stop(0);
+    }
+}
+
 namespace {
+
+// --idle: the user has been idle long enough; views already up stay as they are.
+void OnIdled(void*) {
+    CoverOutputs();
+}
+
+// --idle: input, or the idle source's word of it where the views cannot see it (GNOME's
+// monitor sees what the compositor does with it).
+void OnResumed(void*) {
+    UncoverOutputs();
+}
 
 // A closed event either comes with its output's removal (which takes the view) or means the
 // compositor wants the saver gone. The compositor's other news is in after a round trip.
@@ -37,7 +56,8 @@ void LookIntoClosed() {
     }
     for (const auto& output : g_wl.outputs) {
         if (output->view && output->view->closed) {
-            Stop(0);
+            CloseViews();
+            return;
         }
     }
 }
@@ -52,8 +72,8 @@ std::string ConnectionError() {
 }
 
 // Events until a stop: input, a signal, the compositor's close, the last output gone, or a lost
-// connection (false).
-bool RunLoop() {
+// connection (false, with the reason in error). Nothing else wakes it: no timer.
+bool RunLoop(std::string* error) {
     wl_display* display = g_wl.display;
     while (!g_wl.stop && !g_stopSignals.stop) {
         while (wl_display_prepare_read(display) != 0) {
@@ -69,14 +89,20 @@ bool RunLoop() {
             wl_display_cancel_read(display);
             return false;
         }
-        pollfd fds[2] = {{wl_display_get_fd(display), POLLIN, 0},
-                         {g_stopSignals.wakeFd, POLLIN, 0}};
-        if (poll(fds, 2, -1) < 0 && errno != EINTR) {
+        pollfd fds[3] = {{wl_display_get_fd(display), POLLIN, 0},
+                         {g_stopSignals.wakeFd, POLLIN, 0},
+                         {IdleWatchFd(g_wl.idle), POLLIN, 0}}; // -1 where there is none
+        if (poll(fds, 3, -1) < 0 && errno != EINTR) {
             wl_display_cancel_read(display);
             return false;
         }
         if (fds[1].revents & POLLIN) {
             DrainStopSignals();
+        }
+        if (fds[2].revents != 0 && !DispatchIdleWatch(g_wl.idle)) {
+            wl_display_cancel_read(display);
+            *error = "lost the session bus, which told the idle time";
+            return false;
         }
         if (fds[0].revents != 0) {
             if (wl_display_read_events(display) < 0) {
@@ -103,6 +129,7 @@ bool RunLoop() {
 void ReleaseAll() {
     ReleaseOutputs();
     DestroyView(&g_wl.window);
+    StopIdleWatch(g_wl.idle);
     ReleaseSeat();
     ReleaseGlobals();
     wl_display_flush(g_wl.display);
@@ -135,15 +162,16 @@ int RunWayland() {
                     Quoted(socket != nullptr ? socket : "wayland-0"));
         return kExitFailed;
     }
+    // A test hook: compositors without some of these globals, played by one that has them.
+    const char* without = std::getenv("RIPPLEFIELD_WAYLAND_WITHOUT");
+    g_wl.without = without != nullptr ? without : "";
     ListenToRegistry();
     // The globals, then what the outputs and the seat say about themselves.
     if (wl_display_roundtrip(g_wl.display) < 0 || wl_display_roundtrip(g_wl.display) < 0) {
         ReportError(ConnectionError());
         return kExitFailed;
     }
-    // A test hook: the fallback that compositors without the layer shell get.
-    const char* noLayer = std::getenv("RIPPLEFIELD_WAYLAND_NO_LAYER_SHELL");
-    g_wl.useLayerShell = g_wl.layerShell != nullptr && !(noLayer != nullptr && noLayer[0] == '1');
+    g_wl.useLayerShell = g_wl.layerShell != nullptr;
     std::string missing;
     if (g_wl.compositor == nullptr) {
         missing = "wl_compositor version 4";
@@ -158,12 +186,22 @@ int RunWayland() {
         return kExitFailed;
     }
     g_wl.ready = true;
-    if (g_wl.options.window) {
+    if (g_wl.options.idleSeconds > 0) {
+        // Outputs are covered when the user has been idle, and whichever there are then.
+        std::string error;
+        if (!StartIdleWatch(g_wl.idle, g_wl.seat, g_wl.options.idleSeconds * 1000, OnIdled,
+                            OnResumed, nullptr, &error)) {
+            ReportError(error);
+            ReleaseAll();
+            return kExitFailed;
+        }
+        if (g_wl.options.verbose || g_wl.options.showFps) {
+            ReportError(std::string("idle time from ") + IdleSourceName(g_wl.idle));
+        }
+    } else if (g_wl.options.window) {
         g_wl.window = CreateView(nullptr);
     } else {
-        for (const auto& output : g_wl.outputs) {
-            CoverOutput(output.get());
-        }
+        CoverOutputs();
         if (!g_wl.hadViews) {
             ReportError(g_wl.options.output.empty()
                             ? "the compositor has no output"
@@ -172,8 +210,9 @@ int RunWayland() {
             return kExitFailed;
         }
     }
-    if (!RunLoop()) {
-        ReportError(ConnectionError());
+    std::string lost;
+    if (!RunLoop(&lost)) {
+        ReportError(lost.empty() ? ConnectionError() : lost);
         ReleaseAll(); // what the compositor held is gone with it; ours is freed
         return kExitFailed;
     }

@@ -7,12 +7,16 @@
 #include <cstring>
 
 const char kWaylandUsage[] =
-    "usage: ripplefield-wayland [--window] [--output NAME] [--max-fps N] [--fps]\n"
+    "usage: ripplefield-wayland [--idle SECONDS | --window] [--output NAME] [--max-fps N]\n"
+    "                           [--fps] [--verbose]\n"
     "  (default)        cover every output until a key, a button or the pointer moves\n"
+    "  --idle SECONDS   stay in the background, and cover the outputs whenever the user has\n"
+    "                   been idle that long (1 to 86400), until the next input\n"
     "  --window         run in an ordinary window instead; q, Escape or closing it ends it\n"
     "  --output NAME    cover only the output NAME (as the compositor names it, e.g. DP-1)\n"
     "  --max-fps N      at most N frames a second, 1 to 1000 (default: the output's refresh)\n"
     "  --fps            show frames per second, processor load and the presenter\n"
+    "  --verbose        say on stderr where the idle time comes from\n"
     "  --help           print this and exit\n"
     "  --version        print the version and exit\n"
     "Options take one dash or two.\n";
@@ -22,6 +26,20 @@ const char kWaylandVersion[] = "ripplefield-wayland " RIPPLEFIELD_VERSION "\n";
 namespace {
 
 constexpr int64_t kMostFps = 1000;
+constexpr int64_t kMostIdleSeconds = 86400;
+
+// A whole number of the option's range, or one line in error.
+bool ParseCount(const char* option, const char* value, int64_t most, int* count,
+                std::string* error) {
+    int64_t n = 0;
+    if (!ParseInteger(value, Signs::kNone, 10, &n) || n < 1 || n > most) {
+        *error = std::string(option) + " " + Quoted(value) + " is not a whole number from 1 to " +
+                 std::to_string(most);
+        return false;
+    }
+    *count = static_cast<int>(n);
+    return true;
+}
 
 } // namespace
 
@@ -48,7 +66,11 @@ ParseResult ParseWaylandOptions(int argc, const char* const* argv, WaylandOption
             options->showFps = true;
             continue;
         }
-        if (!is("output") && !is("max-fps")) {
+        if (is("verbose")) {
+            options->verbose = true;
+            continue;
+        }
+        if (!is("output") && !is("max-fps") && !is("idle")) {
             *error = "unknown option " + Quoted(arg) + " (see --help)";
             return ParseResult::kBad;
         }
@@ -65,13 +87,14 @@ ParseResult ParseWaylandOptions(int argc, const char* const* argv, WaylandOption
             options->output = value;
             continue;
         }
-        int64_t fps = 0;
-        if (!ParseInteger(value, Signs::kNone, 10, &fps) || fps < 1 || fps > kMostFps) {
-            *error =
-                std::string(arg) + " " + Quoted(value) + " is not a whole number from 1 to 1000";
+        if (!(is("idle") ? ParseCount(arg, value, kMostIdleSeconds, &options->idleSeconds, error)
+                         : ParseCount(arg, value, kMostFps, &options->maxFps, error))) {
             return ParseResult::kBad;
         }
-        options->maxFps = static_cast<int>(fps);
+    }
+    if (options->window && options->idleSeconds > 0) {
+        *error = "--idle and --window do not go together: the window shows until it is closed";
+        return ParseResult::kBad;
     }
     return ParseResult::kRun;
 }

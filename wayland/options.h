@@ -10,7 +10,9 @@ struct WaylandOptions {
     bool window;        // --window: one ordinary window instead of covering the outputs
     std::string output; // --output NAME: that output only; empty for all
     int maxFps;         // --max-fps N: at most N frames a second per surface; 0 for no cap
+    int idleSeconds;    // --idle SECONDS: cover the outputs when the user is idle; 0: now
     bool showFps;
+    bool verbose; // --verbose: where the idle time comes from, on stderr
 };
 
 // Reads the command line (options take one dash or two; a later one overrides an earlier one).

@@ -64,7 +64,7 @@ void OnKeyboardLeave(void*, wl_keyboard*, uint32_t, wl_surface*) {}
 // Any key ends the saver; --window only q and Escape.
 void OnKey(void*, wl_keyboard*, uint32_t, uint32_t, uint32_t key, uint32_t state) {
     if (state == WL_KEYBOARD_KEY_STATE_PRESSED && (!g_wl.options.window || IsWindowKey(key))) {
-        Stop(0);
+        CloseViews();
     }
 }
 
@@ -86,10 +86,10 @@ void CheckMotion(double x, double y) {
     if (g_wl.options.window || view == nullptr || g_wl.pointerSurface != g_wl.referenceSurface) {
         return;
     }
-    const double moved =
-        (std::abs(x - g_wl.referenceX) + std::abs(y - g_wl.referenceY)) * view->scale;
+    const double moved = (std::abs(x - g_wl.referenceX) + std::abs(y - g_wl.referenceY)) *
+                         std::max(view->size.physicalPerLogical, 1e-3);
     if (moved > kMotionThreshold) {
-        Stop(0);
+        CloseViews();
     }
 }
 
@@ -109,7 +109,7 @@ void OnPointerEnter(void*, wl_pointer* pointer, uint32_t serial, wl_surface* sur
         g_wl.referenceX = px;
         g_wl.referenceY = py;
     } else if (surface != g_wl.referenceSurface) {
-        Stop(0);
+        CloseViews();
     } else {
         CheckMotion(px, py);
     }
@@ -125,7 +125,7 @@ void OnPointerMotion(void*, wl_pointer*, uint32_t, wl_fixed_t x, wl_fixed_t y) {
 
 void OnPointerButton(void*, wl_pointer*, uint32_t, uint32_t, uint32_t, uint32_t state) {
     if (state == WL_POINTER_BUTTON_STATE_PRESSED && !g_wl.options.window) {
-        Stop(0);
+        CloseViews();
     }
 }
 

@@ -18,8 +18,9 @@ namespace {
 
 constexpr int kShmBuffers = 2;
 
-// XRGB8888, which every compositor takes: a native 32-bit 0xXXRRGGBB.
-constexpr TexelLayout kShmLayout = {16, 8, 0, 0};
+// XRGB8888, which every compositor takes: a native 32-bit 0xXXRRGGBB, its unused byte 0xFF, which
+// compositors that read it as alpha (weston's screenshots) then take as opaque.
+constexpr TexelLayout kShmLayout = {16, 8, 0, 0xFF000000u, 0xFF000000u};
 
 struct ShmBuffer {
     wl_buffer* buffer;
@@ -190,6 +191,37 @@ bool ShmDrawsView(void* frames) {
 }
 
 } // namespace
+
+wl_buffer* CreateSolidBuffer(wl_shm* shm, int width, int height, uint32_t pixel) {
+    const long long pixels = static_cast<long long>(width) * height;
+    if (shm == nullptr || width <= 0 || height <= 0 || pixels > (1LL << 29)) {
+        return nullptr;
+    }
+    const size_t bytes = static_cast<size_t>(pixels) * 4;
+    const int fd = memfd_create("ripplefield-wayland-background", MFD_CLOEXEC);
+    int grown = -1;
+    if (fd >= 0) {
+        do {
+            grown = posix_fallocate(fd, 0, static_cast<off_t>(bytes));
+        } while (grown == EINTR);
+    }
+    void* memory =
+        grown == 0 ? mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0) : MAP_FAILED;
+    wl_buffer* buffer = nullptr;
+    if (memory != MAP_FAILED) {
+        std::fill_n(static_cast<uint32_t*>(memory), pixels, pixel);
+        munmap(memory, bytes);
+        // The compositor maps the file itself; the pool may go once the buffer is made.
+        wl_shm_pool* pool = wl_shm_create_pool(shm, fd, static_cast<int32_t>(bytes));
+        buffer =
+            wl_shm_pool_create_buffer(pool, 0, width, height, width * 4, WL_SHM_FORMAT_XRGB8888);
+        wl_shm_pool_destroy(pool);
+    }
+    if (fd >= 0) {
+        close(fd);
+    }
+    return buffer;
+}
 
 const Presenter kShmPresenter = {
     PresentChoice::kImage, StartShm, ResizeShm, DrawShm, PresentShm, StopShm, nullptr, nullptr,

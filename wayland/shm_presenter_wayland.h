@@ -6,6 +6,8 @@
 
 #include <wayland-client.h>
 
+#include <cstdint>
+
 // The presenter's surface argument: where its buffers come from and the surface they go to. The
 // front end owns the wl_surface and commits it; the presenter attaches and damages.
 struct ShmTarget {
@@ -15,3 +17,7 @@ struct ShmTarget {
 
 // start(surface = ShmTarget*): buffers of the model's view size, in physical pixels.
 extern const Presenter kShmPresenter;
+
+// A buffer of width x height pixels all of one XRGB8888 colour, in a pool of its own that lives as
+// long as the buffer. Null when it cannot be had.
+wl_buffer* CreateSolidBuffer(wl_shm* shm, int width, int height, uint32_t pixel);

@@ -5,7 +5,11 @@
 #include "wayland/client_wayland.h"
 #include "wayland/layer_shell_wayland.h"
 
+#include "fractional-scale-v1-client-protocol.h"
+#include "viewporter-client-protocol.h"
 #include "xdg-shell-client-protocol.h"
+
+#include "picture/picture.h"
 
 #include <algorithm>
 
@@ -13,6 +17,21 @@ namespace {
 
 constexpr int kWindowWidth = 1024; // --window's size until the compositor gives one
 constexpr int kWindowHeight = 768;
+
+// The buffer scale and the viewport go with the first buffer of a new size, which they map.
+void CommitMapping(View* view, const ViewSize& size) {
+    const ViewSize& was = view->committed;
+    if (size.bufferScale != was.bufferScale) {
+        wl_surface_set_buffer_scale(view->surface, size.bufferScale);
+    }
+    if (view->viewport != nullptr &&
+        (size.destWidth != was.destWidth || size.destHeight != was.destHeight)) {
+        size.destWidth > 0
+            ? wp_viewport_set_destination(view->viewport, size.destWidth, size.destHeight)
+            : wp_viewport_set_destination(view->viewport, -1, -1);
+    }
+    view->committed = size;
+}
 
 void DrawView(View* view);
 
@@ -33,10 +52,8 @@ void DrawView(View* view) {
     wl_callback_add_listener(view->frame, &kFrameListener, view);
     if (g_wl.options.maxFps == 0 || TakeFrameSlot(&view->pacer, ReadSteadyMilliseconds())) {
         const bool shown = StepFrame(view->loop);
-        // The scale goes with the first buffer of the new size, which it divides.
-        if (shown && view->bufferScale != view->scale) {
-            wl_surface_set_buffer_scale(view->surface, view->scale);
-            view->bufferScale = view->scale;
+        if (shown) {
+            CommitMapping(view, view->size);
         }
         g_wl.framesShown += shown;
     }
@@ -57,14 +74,77 @@ void StartView(View* view, int width, int height) {
     ++g_wl.viewsMade;
 }
 
-// A configure has given the view its size (in surface pixels) and the output its scale: the
-// frames follow, the first time with a new scene, and the first frame goes out.
-void ApplySize(View* view) {
-    if (view->width <= 0 || view->height <= 0) {
+// What the compositor has said of the view and its output, for SizeView.
+ViewScale ScaleOf(const View* view) {
+    ViewScale scale{};
+    scale.logicalWidth = view->width;
+    scale.logicalHeight = view->height;
+    scale.preferred120 = view->preferred120;
+    scale.viewporter = view->viewport != nullptr;
+    scale.outputScale = std::max(view->outputScale, 1);
+    if (view->output != nullptr) {
+        scale.modeWidth = view->output->modeWidth;
+        scale.modeHeight = view->output->modeHeight;
+    }
+    return scale;
+}
+
+// Where the frames' buffers cannot be had (a view over the pixel limit, memory refused), the view
+// still covers its output in the clear colour, from a buffer it can have, so that input reaches it
+// and can end the saver. Without a viewport that buffer is as large as the surface.
+void ShowBackground(View* view) {
+    const bool tiny = view->viewport != nullptr;
+    const int width = tiny ? 1 : view->size.bufferWidth / view->size.bufferScale;
+    const int height = tiny ? 1 : view->size.bufferHeight / view->size.bufferScale;
+    if (view->background != nullptr && view->backgroundWidth == width &&
+        view->backgroundHeight == height) {
+        return; // shown and said already
+    }
+    ReportError("a " + std::to_string(view->size.bufferWidth) + "x" +
+                std::to_string(view->size.bufferHeight) + " view " +
+                (view->loop.model.scene.viewWidth *
+                             static_cast<long long>(view->loop.model.scene.viewHeight) >
+                         kMaxViewPixels
+                     ? "has more pixels than can be drawn (2^27)"
+                     : "cannot have the memory for its frames") +
+                ": it shows the background");
+    if (view->background != nullptr &&
+        (view->backgroundWidth != width || view->backgroundHeight != height)) {
+        wl_buffer_destroy(view->background);
+        view->background = nullptr;
+    }
+    if (view->background == nullptr) {
+        view->background = CreateSolidBuffer(
+            g_wl.shm, width, height, ClearPixel(view->loop.model.scene, TexelLayout{16, 8, 0, 0}));
+        view->backgroundWidth = width;
+        view->backgroundHeight = height;
+    }
+    if (view->background == nullptr) {
+        ReportError("no memory for even the background of a view");
+        Stop(kExitFailed);
         return;
     }
-    const int width = view->width * view->scale;
-    const int height = view->height * view->scale;
+    ViewSize mapping = view->size;
+    mapping.bufferScale = 1;
+    if (tiny && mapping.destWidth == 0) {
+        mapping.destWidth = view->width; // --window: its surface size
+        mapping.destHeight = view->height;
+    }
+    wl_surface_attach(view->surface, view->background, 0, 0);
+    wl_surface_damage_buffer(view->surface, 0, 0, width, height);
+    CommitMapping(view, mapping);
+    wl_surface_commit(view->surface);
+}
+
+// A configure has given the view its size (in surface pixels), or the output a new scale or
+// mode: the frames follow, the first time with a new scene, and the first frame goes out.
+void ApplySize(View* view) {
+    if (view->width <= 0 || view->height <= 0 || g_wl.stop) {
+        return;
+    }
+    view->size = SizeView(ScaleOf(view));
+    const int width = view->size.bufferWidth;
+    const int height = view->size.bufferHeight;
     if (!view->started) {
         StartView(view, width, height);
         std::string error;
@@ -80,7 +160,9 @@ void ApplySize(View* view) {
                height != view->loop.model.scene.viewHeight) {
         ResizeFrames(view->loop, width, height);
     }
-    if (view->frame == nullptr) {
+    if (!ViewIsDrawn(view->loop)) {
+        ShowBackground(view);
+    } else if (view->frame == nullptr) {
         DrawView(view); // else the callback draws, and commits the acknowledgement with it
     }
 }
@@ -108,7 +190,7 @@ void OnToplevelConfigure(void* data, xdg_toplevel*, int32_t width, int32_t heigh
 }
 
 void OnToplevelClose(void*, xdg_toplevel*) {
-    Stop(0);
+    CloseViews();
 }
 
 void OnToplevelBounds(void*, xdg_toplevel*, int32_t, int32_t) {}
@@ -135,15 +217,27 @@ void OnXdgSurfaceConfigure(void* data, xdg_surface* surface, uint32_t serial) {
 
 const xdg_surface_listener kXdgSurfaceListener = {OnXdgSurfaceConfigure};
 
-// --window takes the scale of the output it is shown on.
+// --window takes the scale of the output it is shown on, and follows it (OnOutputDone).
 void OnSurfaceEnter(void* data, wl_surface*, wl_output* entered) {
     View* view = static_cast<View*>(data);
     for (const auto& output : g_wl.outputs) {
         if (output->output == entered && view->output == nullptr) {
+            view->shownOn = entered;
             ScaleView(view, output->scale);
         }
     }
 }
+
+// The compositor's own scale for the surface, where it has the fractional-scale protocol.
+void OnPreferredScale(void* data, wp_fractional_scale_v1*, uint32_t scale) {
+    View* view = static_cast<View*>(data);
+    if (view->preferred120 != static_cast<int>(scale)) {
+        view->preferred120 = static_cast<int>(scale);
+        ApplySize(view);
+    }
+}
+
+const wp_fractional_scale_v1_listener kFractionalListener = {OnPreferredScale};
 
 void OnSurfaceLeave(void*, wl_surface*, wl_output*) {}
 
@@ -179,10 +273,12 @@ void GiveToplevelRole(View* view, Output* output) {
 
 } // namespace
 
-void ScaleView(View* view, int scale) {
-    scale = std::max(scale, 1);
-    if (view->scale != scale) {
-        view->scale = scale;
+void ScaleView(View* view, int outputScale) {
+    view->outputScale = std::max(outputScale, 1);
+    const ViewSize size = SizeView(ScaleOf(view));
+    if (size.bufferWidth != view->size.bufferWidth ||
+        size.bufferHeight != view->size.bufferHeight || size.destWidth != view->size.destWidth ||
+        size.destHeight != view->size.destHeight || size.bufferScale != view->size.bufferScale) {
         ApplySize(view);
     }
 }
@@ -190,11 +286,19 @@ void ScaleView(View* view, int scale) {
 std::unique_ptr<View> CreateView(Output* output) {
     auto view = std::make_unique<View>();
     view->output = output;
-    view->scale = output ? std::max(output->scale, 1) : 1;
-    view->bufferScale = 1;
+    view->outputScale = output ? std::max(output->scale, 1) : 1;
+    view->committed.bufferScale = 1;
     view->surface = wl_compositor_create_surface(g_wl.compositor);
     view->target = ShmTarget{g_wl.shm, view->surface};
     wl_surface_add_listener(view->surface, &kSurfaceListener, view.get());
+    if (g_wl.viewporter != nullptr) {
+        view->viewport = wp_viewporter_get_viewport(g_wl.viewporter, view->surface);
+    }
+    if (g_wl.fractionalScale != nullptr && g_wl.viewporter != nullptr) {
+        view->fractional = wp_fractional_scale_manager_v1_get_fractional_scale(g_wl.fractionalScale,
+                                                                               view->surface);
+        wp_fractional_scale_v1_add_listener(view->fractional, &kFractionalListener, view.get());
+    }
     if (output != nullptr && g_wl.useLayerShell) {
         GiveLayerRole(view.get(), output);
     } else {
@@ -214,6 +318,15 @@ void DestroyView(std::unique_ptr<View>* owner) {
         wl_callback_destroy(view->frame);
     }
     StopFrameLoop(view->loop);
+    if (view->background != nullptr) {
+        wl_buffer_destroy(view->background);
+    }
+    if (view->fractional != nullptr) {
+        wp_fractional_scale_v1_destroy(view->fractional);
+    }
+    if (view->viewport != nullptr) {
+        wp_viewport_destroy(view->viewport);
+    }
     if (view->layer != nullptr) {
         zwlr_layer_surface_v1_destroy(view->layer);
     }

@@ -42,7 +42,7 @@ class RealDaemon : public ::testing::Test {
   protected:
     void TearDown() override {
         if (daemon_.pid > 0) {
-            kill(daemon_.pid, SIGTERM);
+            SignalProgram(daemon_, SIGTERM);
             int code = 0;
             WaitForExit(&daemon_, kPatientMs, &code);
         }

@@ -84,10 +84,14 @@ std::set<std::string> FilesBelow(const std::string& root) {
 }
 
 const std::set<std::string> kInstalledFiles = {
-    "usr/libexec/xscreensaver/ripplefield",        "usr/share/xscreensaver/config/ripplefield.xml",
-    "usr/share/man/man6/ripplefield.6x.gz",        "usr/share/doc/ripplefield/copyright",
-    "usr/share/doc/ripplefield/changelog.gz",      "usr/bin/ripplefield-wayland",
+    "usr/libexec/xscreensaver/ripplefield",
+    "usr/share/xscreensaver/config/ripplefield.xml",
+    "usr/share/man/man6/ripplefield.6x.gz",
+    "usr/share/doc/ripplefield/copyright",
+    "usr/share/doc/ripplefield/changelog.gz",
+    "usr/bin/ripplefield-wayland",
     "usr/share/man/man6/ripplefield-wayland.6.gz",
+    "usr/lib/systemd/user/ripplefield-wayland.service",
 };
 
 } // namespace

@@ -4,5 +4,7 @@
 #include <string>
 #include <vector>
 
-// An 8-bit RGB PNG's pixels, top row first; empty when it cannot be read as one.
-std::vector<unsigned char> ReadPngRgb(const std::string& path, int* width, int* height);
+// An 8-bit RGB PNG's pixels, top row first; empty when it cannot be read as one. With dropAlpha,
+// an RGBA one's too, without its alpha (a compositor's screenshot).
+std::vector<unsigned char> ReadPngRgb(const std::string& path, int* width, int* height,
+                                      bool dropAlpha = false);

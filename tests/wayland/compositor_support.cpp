@@ -343,7 +343,7 @@ std::vector<unsigned char> CaptureOutput(const HeadlessCompositor& compositor,
     case CompositorKind::Sway: {
         const std::string shot = compositor.runtimeDir + "/screenshot.png";
         RunProgram({"grim", "-o", output, shot}, ProgramOptions(CompositorEnvironment(compositor)));
-        return ReadPngRgb(shot, width, height);
+        return ReadPngRgb(shot, width, height, true);
     }
     case CompositorKind::Kwin:
         return CaptureKwin(compositor, output, width, height);

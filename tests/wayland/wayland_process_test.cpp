@@ -112,19 +112,21 @@ TEST_F(WaylandProcessTest, EachOutputShowsTheStillRenderersPictureAtItsPhysicalS
     ASSERT_EQ(Swaymsg(sway_, "create_output"), 0);
     ASSERT_EQ(Swaymsg(sway_, "output HEADLESS-3 mode 1024x768"), 0);
     EXPECT_TRUE(Shows("HEADLESS-3", 1024, 768)) << "the new output is not covered";
-    kill(program_.pid, SIGHUP); // as SIGTERM and SIGINT, which the other cases send
+    SignalProgram(program_, SIGHUP); // as SIGTERM and SIGINT, which the other cases send
     EXPECT_EQ(ExitCode(), 0);
     EXPECT_EQ(ReadStderr(&program_), "");
 }
 
-// The Windows saver's rule: |dx| + |dy| > 4 from where the pointer came in, whatever the path.
-// --window ends only on q or Escape, found by what the compositor's keymap makes of the key.
+// The Windows saver's rule: |dx| + |dy| > 4 physical pixels from where the pointer came in,
+// whatever the path and the output's scale. --window ends only on q or Escape, found by what the
+// compositor's keymap makes of the key.
 TEST_F(WaylandProcessTest, KeysButtonsAndMotionPastTheThresholdEndIt) {
     struct Case {
         const char* name;
         bool window;
         std::vector<std::string> commands; // swaymsg commands, or wtype's
         bool ends;
+        const char* output = nullptr; // the output's mode and scale, where not 1280x720 at 1
     };
     const std::string press = "seat seat0 cursor press button1";
     const Case cases[] = {
@@ -139,6 +141,9 @@ TEST_F(WaylandProcessTest, KeysButtonsAndMotionPastTheThresholdEndIt) {
          false,
          {"seat seat0 cursor move 4 0", "seat seat0 cursor move -4 0"},
          false},
+        // At 1.25, 3 surface pixels are 3.75 physical ones, 4 are 5.
+        {"3 at 1.25", false, {"seat seat0 cursor move 3 0"}, false, "mode 1600x900 scale 1.25"},
+        {"4 at 1.25", false, {"seat seat0 cursor move 4 0"}, true, "mode 1600x900 scale 1.25"},
         {"window: a, a button, motion",
          true,
          {"wtype a", press, "seat seat0 cursor move 50 0"},
@@ -148,6 +153,9 @@ TEST_F(WaylandProcessTest, KeysButtonsAndMotionPastTheThresholdEndIt) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        ASSERT_EQ(Swaymsg(sway_, std::string("output HEADLESS-1 ") +
+                                     (c.output ? c.output : "mode 1280x720 scale 1")),
+                  0);
         AddPointer();
         if (c.window) {
             Start({"--window"});
@@ -160,7 +168,7 @@ TEST_F(WaylandProcessTest, KeysButtonsAndMotionPastTheThresholdEndIt) {
                 kPatientMs));
         } else {
             Start({}, kFrozen);
-            ASSERT_TRUE(Shows("HEADLESS-1", 1280, 720));
+            ASSERT_TRUE(c.output ? Shows("HEADLESS-1", 1600, 900) : Shows("HEADLESS-1", 1280, 720));
         }
         for (const std::string& command : c.commands) {
             if (command.rfind("wtype ", 0) == 0) {
@@ -174,7 +182,7 @@ TEST_F(WaylandProcessTest, KeysButtonsAndMotionPastTheThresholdEndIt) {
         }
         if (!c.ends) {
             EXPECT_TRUE(Running());
-            kill(program_.pid, SIGINT);
+            SignalProgram(program_, SIGINT);
         }
         EXPECT_EQ(ExitCode(), 0);
         KillProgram(&pointer_);
@@ -221,7 +229,7 @@ TEST_F(WaylandProcessTest, ALostCompositorEndsItWithOneAndOneLine) {
 TEST_F(WaylandProcessTest, TheFallbackShowsThePictureAndDrawsOnlyWhenShown) {
     const std::string log = files_ + "/protocol.log";
     std::vector<std::string> env = kFrozen;
-    env.insert(env.end(), {"RIPPLEFIELD_WAYLAND_NO_LAYER_SHELL=1", "WAYLAND_DEBUG=1"});
+    env.insert(env.end(), {"RIPPLEFIELD_WAYLAND_WITHOUT=zwlr_layer_shell_v1", "WAYLAND_DEBUG=1"});
     Start({}, env, log);
     ASSERT_TRUE(Shows("HEADLESS-1", 1280, 720));
     std::string outputs;
@@ -244,12 +252,60 @@ TEST_F(WaylandProcessTest, TheFallbackShowsThePictureAndDrawsOnlyWhenShown) {
     EXPECT_EQ(ExitCode(), 0);
 }
 
+// A view whose frames cannot be had (over the pixel limit, or its memory refused) covers its
+// output in the background's colour from a small buffer, says why in one line, and ends on a key.
+TEST_F(WaylandProcessTest, AViewWithoutItsFramesStillCoversAndEndsOnAKey) {
+    const struct {
+        const char* mode;
+        long long addressSpace;
+        const char* said;
+    } cases[] = {{"mode --custom 16384x8193", 0, "has more pixels than can be drawn"},
+                 {"mode --custom 7680x4320", 200000LL * 1024, "cannot have the memory"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mode);
+        ASSERT_EQ(Swaymsg(sway_, std::string("output HEADLESS-1 ") + c.mode), 0);
+        const std::string log = files_ + "/protocol.log";
+        std::vector<std::string> env = kFrozen;
+        env.push_back("WAYLAND_DEBUG=1");
+        std::vector<std::string> args = {kProgram};
+        ProgramOptions options(SwayEnvironment(sway_), {"RIPPLEFIELD_FREEZE"});
+        options.set.insert(options.set.end(), env.begin(), env.end());
+        options.stderrFile = log;
+        options.addressSpace = c.addressSpace;
+        program_ = StartProgram(args, options);
+        ASSERT_TRUE(WaitUntil([&] { return Attaches(log) > 0; }, kPatientMs)) << "nothing shown";
+        RunProgram({"wtype", "-s", "300", "a"}, ProgramOptions(SwayEnvironment(sway_)));
+        EXPECT_EQ(ExitCode(), 0);
+        std::ifstream in(log);
+        int lines = 0;
+        for (std::string line; std::getline(in, line);) {
+            if (line.rfind("ripplefield-wayland: ", 0) == 0) {
+                ++lines;
+                EXPECT_NE(line.find(c.said), std::string::npos) << line;
+            }
+        }
+        EXPECT_EQ(lines, 1);
+    }
+}
+
+// --window follows its output's scale: a change brings buffers of the new scale.
+TEST_F(WaylandProcessTest, TheWindowFollowsItsOutputsScale) {
+    const std::string log = files_ + "/protocol.log";
+    Start({"--window"}, {"WAYLAND_DEBUG=1"}, log);
+    ASSERT_TRUE(WaitUntil([&] { return Attaches(log) > 2; }, kPatientMs));
+    EXPECT_EQ(Attaches(log, "set_buffer_scale(2)"), 0);
+    ASSERT_EQ(Swaymsg(sway_, "output HEADLESS-1 scale 2"), 0);
+    EXPECT_TRUE(WaitUntil([&] { return Attaches(log, "set_buffer_scale(2)") > 0; }, kPatientMs));
+    SignalProgram(program_, SIGTERM);
+    EXPECT_EQ(ExitCode(), 0);
+}
+
 TEST_F(WaylandProcessTest, OutputKeepsItToTheOutputNamed) {
     ASSERT_EQ(Swaymsg(sway_, "create_output"), 0);
     Start({"--output", "HEADLESS-2"}, kFrozen);
     EXPECT_TRUE(Shows("HEADLESS-2", 1920, 1080));
     EXPECT_FALSE(Shows("HEADLESS-1", 1280, 720, 0));
-    kill(program_.pid, SIGTERM);
+    SignalProgram(program_, SIGTERM);
     EXPECT_EQ(ExitCode(), 0);
     Start({"--output", "NOPE"});
     EXPECT_EQ(ExitCode(), 1);
