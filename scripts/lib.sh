@@ -18,9 +18,9 @@ WAYLAND_PACKAGES="sway grim wtype swayidle"
 # What scripts/release needs beyond those: a clone of the commit, the Windows compiler (no Wine)
 # and, for --verify, the tool that shows how two files differ.
 RELEASE_PACKAGES="git g++-mingw-w64-i686-posix binutils-mingw-w64-i686 diffoscope-minimal"
-# The page in the browser: emscripten builds its WebAssembly (its tools run on Node), Chromium runs
-# its tests, which npm's modules drive (npm itself is added where no Node brought one).
-WEB_PACKAGES="emscripten chromium nodejs"
+# The page in the browser: emscripten builds its WebAssembly (its tools run on Node), Chromium and
+# Firefox run its tests, which npm's modules drive (npm itself is added where no Node brought one).
+WEB_PACKAGES="emscripten chromium firefox-esr nodejs"
 WINDOWS_PACKAGES="g++-mingw-w64-i686-posix wine wine32:i386 wine32-preloader:i386 wine64
   libgl1-mesa-dri:i386 libglx-mesa0:i386 x11-utils xdotool imagemagick"
 
