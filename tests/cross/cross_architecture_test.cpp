@@ -6,11 +6,9 @@
 #include "x_support.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <sstream>
 
 #include <unistd.h>
 
@@ -22,11 +20,10 @@ enum class Shown { kFiles, kDisplayMode, kWayland };
 
 struct Comparison {
     Shown by;
-    const char* arguments; // the still renderer's
+    const char* arguments; // the still renderer's: --size WxH --seed N --ticks ...
     bool fused = true;     // the fused kernels (AVX2 with FMA against NEON), else both plain
 };
 
-// The display mode and ripplefield-wayland show RIPPLEFIELD_FREEZE=2027,700 at the output's size.
 const Comparison kComparisons[] = {
     {Shown::kFiles, "--size 1x1 --seed 5 --ticks 100"},
     {Shown::kFiles, "--size 7x5 --seed 6 --ticks 700"},
@@ -39,8 +36,6 @@ const Comparison kComparisons[] = {
     {Shown::kDisplayMode, "--size 320x240 --seed 2027 --ticks 700"},
     {Shown::kWayland, "--size 1280x720 --seed 2027 --ticks 700"},
 };
-
-const char* const kOutputs[] = {"png", "cells", "state", "webp"};
 
 std::string ReadFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -55,83 +50,43 @@ class CrossArchitectureTest : public ::testing::Test {
         dir_ = name;
     }
     void TearDown() override {
+        Stop();
+        fs::remove_all(dir_);
+    }
+    void Stop() {
         KillProgram(&program_);
         StopSway(&sway_);
         StopXvfb(&server_);
-        fs::remove_all(dir_);
     }
 
-    // The still renderer of one side writes every file the comparison asks for into a folder of
-    // its own; what it said on stderr is given back.
-    std::string Render(const char* tool, const std::string& side, const Comparison& c,
-                       const char* field) {
-        fs::create_directory(dir_ / side);
-        std::vector<std::string> argv = Words(c.arguments);
-        const bool animation = argv.back() == "--webp";
-        if (animation) {
-            argv.pop_back();
-        }
-        argv.insert(argv.begin(), tool);
-        for (const char* output : kOutputs) {
-            if (std::string(output) != "webp" || animation) {
-                argv.insert(argv.end(),
-                            {"--" + std::string(output), (dir_ / side / output).string()});
+    // One side's still renderer writes the PNG, the cells, the state and the animation that
+    // --webp asks for into a folder of its own; what it said on stderr comes back.
+    std::string Render(const char* tool, const std::string& side, const Comparison& c) {
+        std::vector<std::string> argv = {tool};
+        for (const std::string& word : Words(c.arguments)) {
+            argv.push_back(word);
+            if (word == "--webp") {
+                argv.push_back((dir_ / side / "webp").string());
             }
         }
+        for (const char* output : {"png", "cells", "state"}) {
+            argv.insert(argv.end(), {std::string("--") + output, (dir_ / side / output).string()});
+        }
+        fs::create_directory(dir_ / side);
+        const char* field = !c.fused ? "plain" : side == "host" ? "avx2" : "neon";
         const ProgramRun run =
             RunProgram(argv, ProgramOptions({std::string("RIPPLEFIELD_FIELD=") + field}));
         EXPECT_EQ(run.exitCode, 0) << tool << " " << c.arguments << ": " << run.err;
         return run.err;
     }
 
-    // Polls what the front end shows until it is the build machine's still, pixel for pixel.
-    bool Shows(const std::function<std::vector<unsigned char>()>& shot) {
+    // Polls the front end's screen until it is the build machine's still, pixel for pixel.
+    bool Shows(const std::function<std::vector<unsigned char>()>& screen) {
         int width = 0;
         int height = 0;
         const std::vector<unsigned char> still =
             ReadPngRgb((dir_ / "host/png").string(), &width, &height);
-        return !still.empty() && WaitUntil([&] { return shot() == still; }, kPatientMs);
-    }
-
-    bool DisplayModeShows(int width, int height, const std::vector<std::string>& env) {
-        if (!StartXvfb({std::to_string(width) + "x" + std::to_string(height) + "x24"}, &server_)) {
-            return false;
-        }
-        std::vector<std::string> set = env;
-        set.push_back("DISPLAY=" + server_.display);
-        program_ = StartProgram({RIPPLEFIELD_HACK, "--root"}, {set, {"XSCREENSAVER_WINDOW"}});
-        Display* display = XOpenDisplay(server_.display.c_str());
-        if (display == nullptr) {
-            return false;
-        }
-        const bool same = Shows([&] {
-            const Snapshot s =
-                TakeSnapshot(display, DefaultRootWindow(display), 0, 0, width, height);
-            std::vector<unsigned char> rgb;
-            for (const Rgb& p : s.pixels) {
-                rgb.insert(rgb.end(), {p.r, p.g, p.b});
-            }
-            return rgb;
-        });
-        XCloseDisplay(display);
-        return same;
-    }
-
-    bool WaylandShows(int width, int height, const std::vector<std::string>& env) {
-        if (!StartSway(&sway_) || Swaymsg(sway_, "output HEADLESS-1 mode " + std::to_string(width) +
-                                                     "x" + std::to_string(height)) != 0) {
-            return false;
-        }
-        std::vector<std::string> set = SwayEnvironment(sway_);
-        set.insert(set.end(), env.begin(), env.end());
-        program_ = StartProgram({RIPPLEFIELD_WAYLAND}, set);
-        const std::string shot = (dir_ / "grim.png").string();
-        return Shows([&] {
-            RunProgram({"grim", "-o", "HEADLESS-1", shot}, ProgramOptions(SwayEnvironment(sway_)));
-            int w = 0;
-            int h = 0;
-            return ReadPngRgb(shot, &w, &h);
-        });
+        return !still.empty() && WaitUntil([&] { return screen() == still; }, kPatientMs);
     }
 
     fs::path dir_;
@@ -150,43 +105,61 @@ TEST_F(CrossArchitectureTest, SameFilesAndPixelsAsTheBuildMachinesStillRenderer)
         SCOPED_TRACE(c.arguments);
         fs::remove_all(dir_);
         fs::create_directory(dir_);
-        // The build machine's fused kernel is AVX2 with FMA; without it, its colours may differ
-        // in a last bit, and only the plain path compares.
-        const char* hostField = c.fused ? "avx2" : "plain";
-        const std::string said = Render(RIPPLEFIELD_HOST_RENDER, "host", c, hostField);
-        if (said.find("cannot run") != std::string::npos) {
+        // Without AVX2 and FMA the build machine's colours may differ in a last bit.
+        if (Render(RIPPLEFIELD_HOST_RENDER, "host", c).find("cannot run") != std::string::npos) {
             std::printf("skipped, the build machine has no AVX2 with FMA: %s\n", c.arguments);
-            continue;
-        }
-        const std::string field = std::string("RIPPLEFIELD_FIELD=") + (c.fused ? "neon" : "plain");
-        if (c.by == Shown::kFiles) {
-            EXPECT_EQ(Render(RIPPLEFIELD_RENDER_TOOL, "cross", c, c.fused ? "neon" : "plain"), "");
-            for (const fs::directory_entry& file : fs::directory_iterator(dir_ / "host")) {
-                const fs::path name = file.path().filename();
-                EXPECT_TRUE(ReadFile(file.path()) == ReadFile(dir_ / "cross" / name))
-                    << name << " differs";
-            }
-            ++compared;
             continue;
         }
         const std::vector<std::string> words = Words(c.arguments);
         const std::string size = words[1];
-        const int width = std::atoi(size.c_str());
-        const int height = std::atoi(size.c_str() + size.find('x') + 1);
-        const std::vector<std::string> env = {field,
+        const std::vector<std::string> env = {std::string("RIPPLEFIELD_FIELD=") +
+                                                  (c.fused ? "neon" : "plain"),
                                               "RIPPLEFIELD_FREEZE=" + words[3] + "," + words[5]};
-        if (c.by == Shown::kDisplayMode) {
-            EXPECT_TRUE(DisplayModeShows(width, height, env)) << "the display mode";
+        if (c.by == Shown::kFiles) {
+            EXPECT_EQ(Render(RIPPLEFIELD_RENDER_TOOL, "cross", c), "");
+            for (const fs::directory_entry& file : fs::directory_iterator(dir_ / "host")) {
+                EXPECT_TRUE(ReadFile(file.path()) ==
+                            ReadFile(dir_ / "cross" / file.path().filename()))
+                    << file.path().filename() << " differs";
+            }
+        } else if (c.by == Shown::kDisplayMode) {
+            ASSERT_TRUE(StartXvfb({size + "x24"}, &server_));
+            std::vector<std::string> set = env;
+            set.push_back("DISPLAY=" + server_.display);
+            program_ = StartProgram({RIPPLEFIELD_HACK, "--root"}, {set, {"XSCREENSAVER_WINDOW"}});
+            Display* display = XOpenDisplay(server_.display.c_str());
+            ASSERT_NE(display, nullptr);
+            EXPECT_TRUE(Shows([&] {
+                const Snapshot s =
+                    TakeSnapshot(display, DefaultRootWindow(display), 0, 0, std::stoi(size),
+                                 std::stoi(size.substr(size.find('x') + 1)));
+                std::vector<unsigned char> rgb;
+                for (const Rgb& p : s.pixels) {
+                    rgb.insert(rgb.end(), {p.r, p.g, p.b});
+                }
+                return rgb;
+            })) << "the display mode";
+            XCloseDisplay(display);
         } else if (geteuid() != 0) {
             std::printf("skipped, sway runs as a system user only for root: %s\n", c.arguments);
             continue;
         } else {
-            EXPECT_TRUE(WaylandShows(width, height, env)) << "ripplefield-wayland";
+            ASSERT_TRUE(StartSway(&sway_));
+            ASSERT_EQ(Swaymsg(sway_, "output HEADLESS-1 mode " + size), 0);
+            std::vector<std::string> set = SwayEnvironment(sway_);
+            set.insert(set.end(), env.begin(), env.end());
+            program_ = StartProgram({RIPPLEFIELD_WAYLAND}, set);
+            const std::string shot = (dir_ / "grim.png").string();
+            EXPECT_TRUE(Shows([&] {
+                RunProgram({"grim", "-o", "HEADLESS-1", shot},
+                           ProgramOptions(SwayEnvironment(sway_)));
+                int w = 0;
+                int h = 0;
+                return ReadPngRgb(shot, &w, &h);
+            })) << "ripplefield-wayland";
         }
         ++compared;
-        KillProgram(&program_);
-        StopSway(&sway_);
-        StopXvfb(&server_);
+        Stop();
     }
     EXPECT_GT(compared, 0);
 }
