@@ -35,15 +35,6 @@ int NextReading() {
     return g_milliseconds;
 }
 
-// A scene as the saver starts it, seeded the same way on every run, with the counter stepping
-// 16 ms a frame from 0.
-void StartBenchScene(ViewSize size) {
-    ResetModelState();
-    g_milliseconds = 0;
-    StartScene(12345, size.width, size.height);
-    g_frameLoop.readCounter = NextReading;
-}
-
 void TouchRow(const FieldRow& row, void*) {
     benchmark::DoNotOptimize(row.rgb);
 }
@@ -55,32 +46,48 @@ void BenchField(benchmark::State& state, FieldPath path, ViewSize size) {
         return;
     }
     SelectFieldPath(path);
-    StartBenchScene(size);
-    g_model.scene.letterbox = 0.0;
+    ModelState model{};
+    StartScene(model, 12345, size.width, size.height);
+    model.scene.letterbox = 0.0;
     FieldFrame frame;
-    PrepareFieldFrame(&frame);
+    PrepareFieldFrame(model, &frame);
+    FieldRowBuffers rows;
     for (auto _ : state) {
-        WalkField(frame, TouchRow, nullptr);
+        WalkField(frame, rows, TouchRow, nullptr);
         benchmark::ClobberMemory();
     }
 }
 
-// The frame step on a presenter, five frames first (GL compiles its shaders in them), then the
-// timed ones; finish waits for GL's drawing, which its own threads do.
-void BenchFrames(benchmark::State& state, const Presenter* presenter, void (*finish)()) {
-    StartFrameLoop(presenter, false);
+// The frame step on a presenter started on surface for a scene as the saver starts it, seeded the
+// same way on every run, with the counter stepping 16 ms a frame from 0: five frames first (GL
+// compiles its shaders in them), then the timed ones; finish waits for GL's drawing, which its own
+// threads do.
+void BenchFrames(benchmark::State& state, const Presenter* presenter, void* surface, ViewSize size,
+                 void (*finish)()) {
+    FrameLoop loop{};
+    StartFrameLoop(loop, 12345, size.width, size.height, false);
+    g_milliseconds = 0;
+    loop.readCounter = NextReading;
+    std::string error;
+    void* frames = presenter->start(surface, loop.model, &error);
+    if (frames == nullptr) {
+        state.SkipWithError(error.c_str());
+        return;
+    }
+    AttachPresenter(loop, presenter, frames);
     for (int i = 0; i < 5; ++i) {
-        StepFrame();
+        StepFrame(loop);
         finish();
     }
     const std::clock_t start = std::clock(); // all threads of the process
     for (auto _ : state) {
-        StepFrame();
+        StepFrame(loop);
         finish();
     }
     const double milliseconds = 1000.0 * (std::clock() - start) / CLOCKS_PER_SEC;
     state.counters["process_ms"] =
         benchmark::Counter(milliseconds, benchmark::Counter::kAvgIterations);
+    StopFrameLoop(loop);
 }
 
 void FinishGL() {
@@ -96,14 +103,7 @@ void BenchFrame(benchmark::State& state, SubmitMode mode, ViewSize size) {
     HeadlessView view{size.width, size.height};
     SelectFieldPath(FieldPath::kAvx2);
     SelectSubmitMode(mode);
-    std::string error;
-    if (!kGlPresenter.start(&view, size.width, size.height, &error)) {
-        state.SkipWithError(error.c_str());
-        return;
-    }
-    StartBenchScene(size);
-    BenchFrames(state, &kGlPresenter, FinishGL);
-    kGlPresenter.stop();
+    BenchFrames(state, &kGlPresenter, &view, size, FinishGL);
 }
 
 // Model step, field and pixels on one thread, into an image laid out as an X server's 24-bit
@@ -113,14 +113,7 @@ void BenchPicture(benchmark::State& state, ViewSize size) {
                                   CpuHasFieldPath(FieldPath::kAvx2),
                                   CpuHasFieldPath(FieldPath::kNeon)));
     TexelLayout xrgb = {16, 8, 0, 0};
-    std::string error;
-    if (!kMemoryPresenter.start(&xrgb, size.width, size.height, &error)) {
-        state.SkipWithError(error.c_str());
-        return;
-    }
-    StartBenchScene(size);
-    BenchFrames(state, &kMemoryPresenter, FinishPicture);
-    kMemoryPresenter.stop();
+    BenchFrames(state, &kMemoryPresenter, &xrgb, size, FinishPicture);
 }
 
 std::string SizeName(ViewSize size) {

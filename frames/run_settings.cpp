@@ -1,26 +1,32 @@
-// run_settings.cpp -- RIPPLEFIELD_PRESENT's and RIPPLEFIELD_FREEZE's values, and which GL renderers
-// draw on the processor.
+// run_settings.cpp -- RIPPLEFIELD_PRESENT's and RIPPLEFIELD_FREEZE's values.
 #include "frames/run_settings.h"
 
-#include "model/named_choice.h"
-#include "model/text.h"
+#include "text/text.h"
 
+#include <cstdlib>
 #include <cstring>
-#include <string>
 
 namespace {
 
-const char* const kPresentNames[] = {"gl", "image", "auto"}; // in PresentChoice's order
+void AddProblem(std::string* problems, const std::string& problem) {
+    if (problems != nullptr) {
+        *problems += (problems->empty() ? "" : "; ") + problem;
+    }
+}
 
 } // namespace
 
-PresentChoice PickPresentChoice(const char* request) {
-    return static_cast<PresentChoice>(PickNamedChoice("RIPPLEFIELD_PRESENT", request, kPresentNames,
-                                                      3, static_cast<int>(PresentChoice::kAuto)));
-}
-
-const char* PresentChoiceName(PresentChoice choice) {
-    return kPresentNames[static_cast<int>(choice)];
+PresentChoice PickPresentChoice(const char* request, std::string* problem) {
+    if (request == nullptr || request[0] == '\0') {
+        return PresentChoice::kAuto;
+    }
+    const int found = FindName(request, kPresentChoiceNames, 3);
+    if (found >= 0) {
+        return static_cast<PresentChoice>(found);
+    }
+    AddProblem(problem, std::string("RIPPLEFIELD_PRESENT=") + request + " is not " +
+                            ListNames(kPresentChoiceNames, 3) + ": using auto");
+    return PresentChoice::kAuto;
 }
 
 bool ParseFreeze(const char* text, uint32_t* seed, int32_t* milliseconds) {
@@ -38,19 +44,21 @@ bool ParseFreeze(const char* text, uint32_t* seed, int32_t* milliseconds) {
     return true;
 }
 
-bool IsSoftwareRenderer(const char* renderer) {
-    if (renderer == nullptr) {
-        return false;
+RunSettings ReadRunSettings(uint32_t runningSeed) {
+    RunSettings settings{};
+    settings.seed = runningSeed;
+    settings.present = PickPresentChoice(std::getenv("RIPPLEFIELD_PRESENT"), &settings.problem);
+    const char* freeze = std::getenv("RIPPLEFIELD_FREEZE");
+    if (freeze == nullptr || freeze[0] == '\0') {
+        return settings;
     }
-    std::string lower = renderer;
-    for (char& c : lower) {
-        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    if (ParseFreeze(freeze, &settings.seed, &settings.frozenMilliseconds)) {
+        settings.frozen = true;
+    } else {
+        settings.seed = runningSeed;
+        settings.badFreeze = true;
+        AddProblem(&settings.problem,
+                   std::string("RIPPLEFIELD_FREEZE '") + freeze + "' is not SEED,MILLISECONDS");
     }
-    for (const char* name :
-         {"llvmpipe", "softpipe", "swrast", "software rasterizer", "gdi generic"}) {
-        if (lower.find(name) != std::string::npos) {
-            return true;
-        }
-    }
-    return false;
+    return settings;
 }

@@ -122,18 +122,17 @@ void CheckAnimation(const std::string& path, const Frames& frames, const std::ve
 }
 
 // Runs the frame step as the tool does, so that the cell and state writers see a real frame.
-void StepModel(const Options& options, const Frames& frames, size_t count) {
-    ResetModelState();
+void StepModel(const Options& options, const Frames& frames, size_t count, FrameLoop& loop) {
+    StartFrameLoop(loop, options.seed, frames.width, frames.height, false);
     std::string error;
-    Check(kMemoryPresenter.start(nullptr, frames.width, frames.height, &error),
-          "no memory for a small frame");
-    StartScene(options.seed, frames.width, frames.height);
-    StartFrameLoop(&kMemoryPresenter, false);
+    void* memory = kMemoryPresenter.start(nullptr, loop.model, &error);
+    Check(memory != nullptr, "no memory for a small frame");
+    AttachPresenter(loop, &kMemoryPresenter, memory);
     for (size_t f = 0; f < count; ++f) {
-        FreezeFrameCounter(options.ticks[f]);
-        Check(StepFrame(), "a small frame was not drawn");
+        FreezeFrameCounter(loop, options.ticks[f]);
+        Check(StepFrame(loop), "a small frame was not drawn");
     }
-    kMemoryPresenter.stop();
+    StopFrameLoop(loop);
 }
 
 // Each input writes into a directory of its own, removed again unless the input fails.
@@ -152,7 +151,8 @@ void WriteEverything(const Options& options, const uint8_t* data, size_t size) {
             byte = size > 0 ? data[next++ % size] : 0;
         }
     }
-    StepModel(options, frames, count);
+    FrameLoop loop{};
+    StepModel(options, frames, count, loop);
 
     const std::vector<int32_t> ticks(options.ticks.begin(), options.ticks.begin() + count);
     std::vector<int> times;
@@ -170,8 +170,8 @@ void WriteEverything(const Options& options, const uint8_t* data, size_t size) {
     Check(
         WritePng(OutputFile(OutputKind::kPng), frames.width, frames.height, ReadFrameRow, &frames),
         "the PNG writer fails");
-    WriteCells(OutputFile(OutputKind::kCells));
-    WriteState(OutputFile(OutputKind::kState));
+    WriteCells(OutputFile(OutputKind::kCells), loop.model);
+    WriteState(OutputFile(OutputKind::kState), loop.model);
     if (animated) {
         Animation animation = {};
         Check(BeginAnimation(&animation, frames.width, frames.height), "no animation encoder");
@@ -206,9 +206,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string error;
     const ParseResult parsed =
         ParseArguments(static_cast<int>(argv.size() - 1), argv.data(), &options, &error);
-    if (parsed != ParseResult::kParsed) {
-        Check(parsed == ParseResult::kHelpAsked || parsed == ParseResult::kVersionAsked ||
-                  !error.empty(),
+    if (parsed != ParseResult::kRun) {
+        Check(parsed == ParseResult::kHelp || parsed == ParseResult::kVersion || !error.empty(),
               "a refusal without a reason");
         return 0;
     }

@@ -3,11 +3,11 @@
 #include "frames/elapsed.h"
 #include "frames/frame_pacer.h"
 #include "frames/frame_step.h"
+#include "frames/run_settings.h"
 #include "frames/stop_signals_posix.h"
 #include "hack/image_presenter_x11.h"
 #include "hack/options.h"
-#include "model/scene.h"
-#include "model/text.h"
+#include "text/text.h"
 #include "render/gl_context_glx.h"
 #include "render/gl_presenter.h"
 
@@ -211,7 +211,7 @@ void WaitForWork(Display* display, double waitMs) {
 
 // Frames at the pacer's cadence until a signal, the window's end or a close request. With no
 // period, frames come as fast as the swap lets them.
-void RunFrames(Display* display, double periodMs) {
+void RunFrames(Display* display, FrameLoop& loop, double periodMs) {
     FramePacer pacer;
     StartFramePacer(&pacer, periodMs);
     const bool paced = periodMs > 0.0;
@@ -221,11 +221,11 @@ void RunFrames(Display* display, double periodMs) {
             return;
         }
         if (g_hack.resized) {
-            g_frameLoop.presenter->resize(g_hack.width, g_hack.height);
+            ResizeFrames(loop, g_hack.width, g_hack.height);
             g_hack.resized = false;
         }
         if (!paced || TakeFrameSlot(&pacer, ReadSteadyMilliseconds())) {
-            StepFrame();
+            StepFrame(loop);
         }
         if (XPending(display) > 0 || g_stopSignals.stop) {
             continue; // events came while drawing
@@ -233,57 +233,6 @@ void RunFrames(Display* display, double periodMs) {
         WaitForWork(display,
                     paced ? MillisecondsToNextFrame(pacer, ReadSteadyMilliseconds()) : 0.0);
     }
-}
-
-// Starts the presenter the choice asks for. auto takes GL unless it is a software rasteriser or
-// no context can be made on the window, and the image otherwise; where the image cannot take the
-// window's visual (a 30-bit display), a software GL still draws it. Null, with the reason in
-// error, when none can draw.
-const Presenter* StartPresenter(PresentChoice choice, X11View* view, std::string* error) {
-    const bool glx = HasGlx(view->display);
-    if (choice == PresentChoice::kGl && !glx) {
-        *error = "the display offers no OpenGL (GLX)";
-        return nullptr;
-    }
-    bool softwareGl = false;
-    if (choice != PresentChoice::kImage && glx) {
-        if (kGlPresenter.start(view, g_hack.width, g_hack.height, error)) {
-            if (choice == PresentChoice::kGl || !IsSoftwareRenderer(GlPresenterRenderer())) {
-                return &kGlPresenter;
-            }
-            kGlPresenter.stop();
-            softwareGl = true;
-        } else if (choice == PresentChoice::kGl) {
-            return nullptr;
-        }
-    }
-    if (kImagePresenter.start(view, g_hack.width, g_hack.height, error)) {
-        return &kImagePresenter;
-    }
-    std::string glError;
-    if (softwareGl && kGlPresenter.start(view, g_hack.width, g_hack.height, &glError)) {
-        return &kGlPresenter;
-    }
-    return nullptr;
-}
-
-// RIPPLEFIELD_FREEZE=SEED,MS: the scene starts from that seed and the clock always reads MS, so
-// that every frame is the one ripplefield-render --seed SEED --ticks MS draws (for comparisons
-// and tests). Read before the display is opened, so that a bad value shows no window; false, with
-// one line, for a value that is not two such numbers. Unfrozen, the seed is the steady clock's
-// milliseconds, as the Windows saver's is the tick count.
-bool ReadFreeze(const char* value, uint32_t* seed) {
-    *seed = static_cast<uint32_t>(static_cast<uint64_t>(ReadSteadyMilliseconds()));
-    if (value == nullptr || value[0] == '\0') {
-        return true;
-    }
-    int32_t milliseconds = 0;
-    if (!ParseFreeze(value, seed, &milliseconds)) {
-        ReportError(std::string("RIPPLEFIELD_FREEZE '") + value + "' is not SEED,MILLISECONDS");
-        return false;
-    }
-    FreezeFrameCounter(milliseconds);
-    return true;
 }
 
 // The steps of a run, after the command line: display, window, presenter, frames, release.
@@ -296,8 +245,14 @@ int RunHack(const HackOptions& options) {
         ReportError(error);
         return kExitFailed;
     }
-    uint32_t seed = 0;
-    if (!ReadFreeze(std::getenv("RIPPLEFIELD_FREEZE"), &seed)) {
+    // Read before the display is opened, so that a bad value shows no window. Unfrozen, the seed
+    // is the steady clock's milliseconds, as the Windows saver's is the tick count.
+    const RunSettings settings =
+        ReadRunSettings(static_cast<uint32_t>(static_cast<uint64_t>(ReadSteadyMilliseconds())));
+    if (!settings.problem.empty()) {
+        ReportError(settings.problem);
+    }
+    if (settings.badFreeze) {
         return kExitFailed;
     }
     // Before the display, so that a stop that comes early still ends the run cleanly.
@@ -317,9 +272,7 @@ int RunHack(const HackOptions& options) {
     }
     g_hack.display = display;
     XSetErrorHandler(OnXError);
-    const PresentChoice choice = options.hasPresent
-                                     ? options.present
-                                     : PickPresentChoice(std::getenv("RIPPLEFIELD_PRESENT"));
+    const PresentChoice choice = options.hasPresent ? options.present : settings.present;
     bool ready = false;
     if (target == HackTarget::kOwnWindow) {
         ready = CreateOwnWindow(display, choice);
@@ -328,9 +281,16 @@ int RunHack(const HackOptions& options) {
     } else {
         ready = AdoptWindow(display, windowId);
     }
+    // The one view of the process: its scene first, then whatever shows it.
+    FrameLoop loop{};
+    StartFrameLoop(loop, settings.seed, g_hack.width, g_hack.height, options.showFps);
+    if (settings.frozen) {
+        FreezeFrameCounter(loop, settings.frozenMilliseconds);
+    }
     X11View view{display, g_hack.window, nullptr};
-    const Presenter* presenter = ready ? StartPresenter(choice, &view, &error) : nullptr;
-    if (ready && presenter == nullptr) {
+    const PresenterOffer offer = {&kGlPresenter, &kImagePresenter, nullptr,
+                                  &view,         nullptr,          nullptr};
+    if (ready && StartChosenPresenter(loop, choice, offer, &error) == ChosenPresenter::kNone) {
         ReportError(error + " (window " + WindowName(g_hack.window) + ")");
         ready = false;
     }
@@ -348,11 +308,9 @@ int RunHack(const HackOptions& options) {
                             : DefaultRootWindow(display);
     const double periodMs = options.hasDelay ? options.delayMicroseconds / 1000.0
                                              : RefreshPeriodMs(ReadRefreshRate(display, root));
-    StartScene(seed, g_hack.width, g_hack.height);
-    StartFrameLoop(presenter, options.showFps);
-    RunFrames(display, periodMs);
+    RunFrames(display, loop, periodMs);
 
-    presenter->stop();
+    StopFrameLoop(loop);
     if (g_hack.ownWindow && !g_hack.windowGone) {
         XDestroyWindow(display, g_hack.window);
     }
@@ -365,18 +323,10 @@ int RunHack(const HackOptions& options) {
 int main(int argc, char** argv) {
     HackOptions options;
     std::string error;
-    const ParseStatus parsed = ParseHackOptions(argc, argv, &options, &error);
-    if (parsed == ParseStatus::kHelpAsked) {
-        std::fputs(kHackUsage, stdout);
-        return 0;
-    }
-    if (parsed == ParseStatus::kBadArguments) {
-        ReportError(error);
-        return kExitFailed;
-    }
-    if (parsed == ParseStatus::kVersionAsked) {
-        std::fputs(kHackVersion, stdout);
-        return 0;
+    const ParseResult parsed = ParseHackOptions(argc, argv, &options, &error);
+    if (parsed != ParseResult::kRun) {
+        return EndWithoutRun(parsed, kHackUsage, kHackVersion, "ripplefield: " + error,
+                             kExitFailed);
     }
     return RunHack(options);
 }

@@ -3,8 +3,6 @@
 #include "hack/image_presenter_x11.h"
 
 #include "hack/xshm_image_x11.h"
-#include "model/scene.h"
-#include "picture/font.h"
 #include "picture/picture.h"
 #include "x11/view_x11.h"
 
@@ -14,8 +12,7 @@
 
 namespace {
 
-// The process-wide record of the presenter.
-struct ImagePresenterState {
+struct ImageFrames {
     Display* display;
     Window window;
     Visual* visual;
@@ -23,10 +20,9 @@ struct ImagePresenterState {
     GC gc;
     TexelLayout layout;
     XShmImage image;
-    bool drawn; // false: an empty or too large view, or one whose image could not be had
+    PictureImage picture; // the image's pixels as the picture draws them; null pixels: not drawn
+    PictureBuffers buffers;
 };
-
-ImagePresenterState g_image = {};
 
 // Whether the visual is TrueColor of 24 or 32 bits with 8-bit channels; its layout if so, else
 // why not.
@@ -69,38 +65,47 @@ const char* CheckVisual(Display* display, Visual* visual, int depth, TexelLayout
     return nullptr;
 }
 
-// The image for a view of this size and the picture's buffers; a view that is empty, too large or
+// The image for the model's view and the picture's buffers; a view that is empty, too large or
 // whose memory cannot be had gets no image and is not drawn.
-void SizeImage(int width, int height) {
-    ImagePresenterState& p = g_image;
+void SizeImage(void* frames, const ModelState& model) {
+    ImageFrames& p = *static_cast<ImageFrames*>(frames);
     DestroyXShmImage(&p.image);
-    g_model.scene.viewWidth = width; // the picture draws the scene's view
-    g_model.scene.viewHeight = height;
+    p.picture = PictureImage{};
+    const int width = model.scene.viewWidth;
+    const int height = model.scene.viewHeight;
     const long long pixels = static_cast<long long>(width) * height;
-    p.drawn = width > 0 && height > 0 && pixels <= kMaxViewPixels && SizePicture(width, height) &&
-              CreateXShmImage(&p.image, p.display, p.visual, p.depth, width, height);
-    ForgetPictureContents();
+    if (width > 0 && height > 0 && pixels <= kMaxViewPixels && SizePicture(p.buffers, model) &&
+        CreateXShmImage(&p.image, p.display, p.visual, p.depth, width, height)) {
+        XImage* x = p.image.image;
+        p.picture = PictureImage{reinterpret_cast<uint32_t*>(x->data),
+                                 x->width,
+                                 x->height,
+                                 x->bytes_per_line / 4,
+                                 p.layout,
+                                 {}};
+    }
 }
 
-bool StartImage(void* surface, int width, int height, std::string* error) {
+void* StartImage(void* surface, const ModelState& model, std::string* error) {
     const X11View* view = static_cast<const X11View*>(surface);
-    ImagePresenterState& p = g_image;
-    p = ImagePresenterState{};
     XWindowAttributes attributes;
     if (!XGetWindowAttributes(view->display, view->window, &attributes)) {
         *error = "the window does not exist";
-        return false;
+        return nullptr;
     }
     if (attributes.c_class == InputOnly) {
         *error = "the window is input-only and cannot be drawn into";
-        return false;
+        return nullptr;
     }
-    const char* refused =
-        CheckVisual(view->display, attributes.visual, attributes.depth, &p.layout);
+    TexelLayout layout{};
+    const char* refused = CheckVisual(view->display, attributes.visual, attributes.depth, &layout);
     if (refused != nullptr) {
         *error = refused;
-        return false;
+        return nullptr;
     }
+    ImageFrames* frames = new ImageFrames{};
+    ImageFrames& p = *frames;
+    p.layout = layout;
     p.display = view->display;
     p.window = view->window;
     p.visual = attributes.visual;
@@ -109,43 +114,39 @@ bool StartImage(void* surface, int width, int height, std::string* error) {
     values.graphics_exposures = False;
     p.gc = XCreateGC(p.display, p.window, GCGraphicsExposures, &values);
     p.image.trySharing = true;
-    SizeImage(width, height);
-    return true;
+    SizeImage(frames, model);
+    return frames;
 }
 
-bool DrawImage(const char* readout) {
-    ImagePresenterState& p = g_image;
-    if (!p.drawn) {
+bool DrawImage(void* frames, const ModelState& model, const char* readout) {
+    ImageFrames& p = *static_cast<ImageFrames*>(frames);
+    if (p.picture.pixels == nullptr) {
         return false;
     }
     WaitForXShmImage(&p.image); // the server has taken the last frame out of the image
-    XImage* x = p.image.image;
-    const PictureImage image{reinterpret_cast<uint32_t*>(x->data), x->width, x->height,
-                             x->bytes_per_line / 4, p.layout};
-    DrawPictureFrame(image);
-    if (readout != nullptr) {
-        DrawPictureText(image, readout);
-    }
-    return true;
+    return DrawPicture(model, p.buffers, p.picture, readout);
 }
 
-void PresentImage() {
-    PutXShmImage(&g_image.image, g_image.window, g_image.gc);
+void PresentImage(void* frames) {
+    ImageFrames& p = *static_cast<ImageFrames*>(frames);
+    PutXShmImage(&p.image, p.window, p.gc);
 }
 
-void StopImage() {
-    ImagePresenterState& p = g_image;
-    if (p.display == nullptr) {
-        return;
+void StopImage(void* frames) {
+    ImageFrames* p = static_cast<ImageFrames*>(frames);
+    DestroyXShmImage(&p->image);
+    if (p->gc != nullptr) {
+        XFreeGC(p->display, p->gc);
     }
-    DestroyXShmImage(&p.image);
-    if (p.gc != nullptr) {
-        XFreeGC(p.display, p.gc);
-    }
-    p = ImagePresenterState{};
+    delete p;
+}
+
+bool ImageDrawsView(void* frames) {
+    return static_cast<ImageFrames*>(frames)->picture.pixels != nullptr;
 }
 
 } // namespace
 
-const Presenter kImagePresenter = {"image",   StartImage,   SizeImage,
-                                   DrawImage, PresentImage, StopImage};
+const Presenter kImagePresenter = {PresentChoice::kImage, StartImage, SizeImage, DrawImage,
+                                   PresentImage,          StopImage,  nullptr,   nullptr,
+                                   ImageDrawsView};

@@ -1,8 +1,8 @@
 // options.cpp -- the display mode's command line and the window it chooses.
 #include "hack/options.h"
 
-#include "model/named_choice.h"
-#include "model/text.h"
+#include "text/named_choice.h"
+#include "text/text.h"
 #include "ripplefield_version.h"
 
 #include <cstdint>
@@ -30,7 +30,6 @@ const char kHackVersion[] = "ripplefield " RIPPLEFIELD_VERSION "\n";
 namespace {
 
 constexpr long kMaxDelayMicroseconds = 10000000;
-const char* const kPresentNames[] = {"gl", "image", "auto"}; // in PresentChoice's order
 
 bool ParseDelay(const char* text, long* delay, std::string* error) {
     int64_t value = 0;
@@ -72,16 +71,16 @@ bool ParseWindowId(const char* text, unsigned long* id) {
     return true;
 }
 
-ParseStatus ParseHackOptions(int argc, const char* const* argv, HackOptions* options,
+ParseResult ParseHackOptions(int argc, const char* const* argv, HackOptions* options,
                              std::string* error) {
     *options = HackOptions{};
     for (int i = 1; i < argc; ++i) {
         const char* name = OptionName(argv[i]);
         if (name != nullptr && std::strcmp(name, "version") == 0) {
-            return ParseStatus::kVersionAsked;
+            return ParseResult::kVersion;
         }
         if (name != nullptr && (std::strcmp(name, "help") == 0 || std::strcmp(name, "h") == 0)) {
-            return ParseStatus::kHelpAsked;
+            return ParseResult::kHelp;
         }
         const char* const flags[] = {"root",      "window", "mono",   "install",
                                      "noinstall", "fps",    "no-fps", "pair"};
@@ -97,7 +96,7 @@ ParseStatus ParseHackOptions(int argc, const char* const* argv, HackOptions* opt
         if (!flag && !takesValue) {
             *error = std::string(name != nullptr ? "unknown option '" : "unexpected argument '") +
                      argv[i] + "' (see --help)";
-            return ParseStatus::kBadArguments;
+            return ParseResult::kBad;
         }
         if (flag) {
             if (std::strcmp(name, "root") == 0) {
@@ -113,32 +112,32 @@ ParseStatus ParseHackOptions(int argc, const char* const* argv, HackOptions* opt
         }
         if (i + 1 == argc) {
             *error = std::string(argv[i]) + " needs a value";
-            return ParseStatus::kBadArguments;
+            return ParseResult::kBad;
         }
         const char* value = argv[++i];
         if (std::strcmp(name, "window-id") == 0) {
             if (!ParseWindowId(value, &options->windowId)) {
                 *error = std::string(argv[i - 1]) + " '" + value + "' is not a window id";
-                return ParseStatus::kBadArguments;
+                return ParseResult::kBad;
             }
             options->hasWindowId = true;
         } else if (std::strcmp(name, "delay") == 0) {
             if (!ParseDelay(value, &options->delayMicroseconds, error)) {
-                return ParseStatus::kBadArguments;
+                return ParseResult::kBad;
             }
             options->hasDelay = true;
         } else if (std::strcmp(name, "present") == 0) {
-            const int found = FindName(value, kPresentNames, 3);
+            const int found = FindName(value, kPresentChoiceNames, 3);
             if (found < 0) {
                 *error = std::string(argv[i - 1]) + " '" + value + "' is not " +
-                         ListNames(kPresentNames, 3);
-                return ParseStatus::kBadArguments;
+                         ListNames(kPresentChoiceNames, 3);
+                return ParseResult::kBad;
             }
             options->hasPresent = true;
             options->present = static_cast<PresentChoice>(found);
         }
     }
-    return ParseStatus::kParsed;
+    return ParseResult::kRun;
 }
 
 bool ChooseHackTarget(const HackOptions& options, const char* xscreensaverWindow,

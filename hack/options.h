@@ -5,7 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "frames/run_settings.h" // PresentChoice, and the environment's settings
+#include "frames/presenter.h" // PresentChoice
+#include "text/text.h"        // ParseResult
 
 struct HackOptions {
     bool root;        // --root: $XSCREENSAVER_WINDOW, else the root window
@@ -18,11 +19,9 @@ struct HackOptions {
     PresentChoice present;
 };
 
-enum class ParseStatus { kParsed, kHelpAsked, kVersionAsked, kBadArguments };
-
 // Reads the command line in order; a later option overrides an earlier one. On failure error
 // holds one line for stderr, the user's text in it as given.
-ParseStatus ParseHackOptions(int argc, const char* const* argv, HackOptions* options,
+ParseResult ParseHackOptions(int argc, const char* const* argv, HackOptions* options,
                              std::string* error);
 // A window id in hex (0x...) or decimal, 1 to 0x1FFFFFFF; false when the text is not one.
 bool ParseWindowId(const char* text, unsigned long* id);

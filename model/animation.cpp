@@ -10,35 +10,35 @@
 // modulo 2^32 (a backwards step stays negative). Where that is their plain difference, dt is
 // time - prevTime, which can differ from it in the last bit: frames keep the values that recorded
 // states and stills were made with.
-void TickClock(int milliseconds) {
-    FrameClock& c = g_model.clock;
+void TickClock(ModelState& model, int milliseconds) {
+    FrameClock& c = model.clock;
     c.prevTime = c.time;
     c.time = milliseconds * 0.001;
     c.dt = c.time - c.prevTime;
-    const int64_t plain = int64_t{milliseconds} - g_model.lastMilliseconds;
+    const int64_t plain = int64_t{milliseconds} - model.lastMilliseconds;
     const int32_t wrapped = static_cast<int32_t>(static_cast<uint32_t>(milliseconds) -
-                                                 static_cast<uint32_t>(g_model.lastMilliseconds));
+                                                 static_cast<uint32_t>(model.lastMilliseconds));
     if (wrapped != plain) {
         c.dt = wrapped * 0.001;
     }
-    g_model.lastMilliseconds = milliseconds;
+    model.lastMilliseconds = milliseconds;
 }
 
 // The draw order is part of the picture: two draws per oscillator, two more on a target change.
 // A negative dt (a counter that stepped back) fails every test and runs the phases backwards
 // rather than being clamped: ripplefield-render takes its readings in any order, and its frames
 // and states must be those that the same readings give in the saver.
-void StepOscillators() {
-    const SceneParams& s = g_model.scene;
-    OscillatorBank& bank = g_model.bank;
-    const double dt = g_model.clock.dt;
+void StepOscillators(ModelState& model) {
+    const SceneParams& s = model.scene;
+    OscillatorBank& bank = model.bank;
+    const double dt = model.clock.dt;
     for (int i = 0; i < s.oscillatorCount; ++i) {
-        if (0.1 * dt > RandUniform(1.0f)) {
+        if (0.1 * dt > RandUniform(model, 1.0f)) {
             bank.chase[i] = !bank.chase[i];
         }
-        if (0.1 * dt > RandUniform(1.0f)) {
-            const double m = RandUniform(0.02f) + 0.02;
-            const double sign = RandUniform(1.0f);
+        if (0.1 * dt > RandUniform(model, 1.0f)) {
+            const double m = RandUniform(model, 0.02f) + 0.02;
+            const double sign = RandUniform(model, 1.0f);
             // 0.45, not 0.5: targets lean negative, so phases drift on the whole rather than hover.
             bank.target[i] = sign < 0.45 ? m : -m;
         }
@@ -61,8 +61,8 @@ void StepOscillators() {
 }
 
 // The band's margins swing between 0 and 15 % of the height.
-void AdvanceFrame(int milliseconds) {
-    TickClock(milliseconds);
-    StepOscillators();
-    g_model.scene.letterbox = (std::sin(2.0 * g_model.bank.phase[7]) * 0.5 + 0.5) * 0.15;
+void AdvanceFrame(ModelState& model, int milliseconds) {
+    TickClock(model, milliseconds);
+    StepOscillators(model);
+    model.scene.letterbox = (std::sin(2.0 * model.bank.phase[7]) * 0.5 + 0.5) * 0.15;
 }

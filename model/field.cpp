@@ -9,29 +9,27 @@
 #include <vector>
 
 #include "model/field_kernel.h"
-#include "model/named_choice.h"
+#include "text/named_choice.h"
 
 namespace {
 using RowShader = void (*)(const FieldFrame& frame, int y, const int* edges, int columns,
                            float* rgb, uint32_t* texels, const TexelLayout& layout);
+// The CPU's choice, made once for the process.
 RowShader g_shadeRow = nullptr; // none until the first walk picks a path
 FieldPath g_fieldPath = FieldPath::kPlain;
-// The walk's row buffers: sized for the view by SizeFieldRows, so that a frame allocates nothing.
-std::vector<int> g_edges;
-std::vector<float> g_rgb;
 } // namespace
 
-void PrepareFieldFrame(FieldFrame* frame) {
-    const SceneParams& s = g_model.scene;
+void PrepareFieldFrame(const ModelState& model, FieldFrame* frame) {
+    const SceneParams& s = model.scene;
     const double l = s.letterbox;
     frame->width = s.viewWidth;
     frame->yEnd = static_cast<int>(s.viewHeight * (1.0 - l));
     frame->yStart = static_cast<int>(s.viewHeight * l);
     frame->cellSize = s.cellSize;
-    frame->freq = OscSample(8, 1.0, 14.0, 4.0) * s.fieldScale;
+    frame->freq = OscSample(model, 8, 1.0, 14.0, 4.0) * s.fieldScale;
     frame->blobCount = s.blobCount;
     for (int k = 0; k < 4 * s.blobCount; ++k) {
-        frame->blob[k] = OscSample(k + 10, 1.0, 2.0, -1.0);
+        frame->blob[k] = OscSample(model, k + 10, 1.0, 2.0, -1.0);
     }
     frame->invWidth = 1.0 / frame->width;
     frame->rowScale = (1.0 - l) * (1.0 / frame->yEnd) * 0.5;
@@ -117,14 +115,14 @@ void CountFieldCells(const FieldFrame& frame, int* columns, int* rows) {
     }
 }
 
-bool SizeFieldRows(int columns) {
+bool SizeFieldRows(FieldRowBuffers& rows, int columns) {
     const size_t n = columns > 0 ? static_cast<size_t>(columns) : 0;
     try {
-        if (g_edges.size() < n + 1) {
-            g_edges.resize(n + 1);
+        if (rows.edges.size() < n + 1) {
+            rows.edges.resize(n + 1);
         }
-        if (g_rgb.size() < 3 * n) {
-            g_rgb.resize(3 * n);
+        if (rows.rgb.size() < 3 * n) {
+            rows.rgb.resize(3 * n);
         }
     } catch (const std::bad_alloc&) {
         return false;
@@ -132,7 +130,7 @@ bool SizeFieldRows(int columns) {
     return true;
 }
 
-void WalkField(const FieldFrame& frame, FieldRowSink sink, void* context,
+void WalkField(const FieldFrame& frame, FieldRowBuffers& buffers, FieldRowSink sink, void* context,
                const FieldTexels* texels) {
     ActiveFieldPath(); // picks the path on first use
     const RowShader shadeRow = g_shadeRow;
@@ -143,11 +141,11 @@ void WalkField(const FieldFrame& frame, FieldRowSink sink, void* context,
         return;
     }
     // Only a caller that walks a view wider than the one sized (a test, a tool) grows them here.
-    if (!SizeFieldRows(columns)) {
+    if (!SizeFieldRows(buffers, columns)) {
         throw std::bad_alloc();
     }
-    int* const edges = g_edges.data();
-    float* const rgb = g_rgb.data();
+    int* const edges = buffers.edges.data();
+    float* const rgb = buffers.rgb.data();
     edges[0] = 0;
     for (int i = 0; i < columns; ++i) {
         edges[i + 1] = NextCellEdge(edges[i], frame.cellSize);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "model/scene.h"
 
@@ -60,8 +61,8 @@ struct FieldTexels {
 
 using FieldRowSink = void (*)(const FieldRow& row, void* context);
 
-// Forms the frame's quantities from the current model state.
-void PrepareFieldFrame(FieldFrame* frame);
+// Forms the frame's quantities from a model's current state.
+void PrepareFieldFrame(const ModelState& model, FieldFrame* frame);
 double FieldValue(const FieldFrame& frame, double fx, double fy);
 CellColor ShadeCell(double v);
 // The byte GL makes of a float colour component: c * 255 rounded to a float, then to the nearest
@@ -76,13 +77,18 @@ void ShadeFieldRow(const FieldFrame& frame, int y, const int* edges, int columns
 int NextCellEdge(int at, double cellSize);
 // The grid the walk goes over: columns across the view, rows up the band.
 void CountFieldCells(const FieldFrame& frame, int* columns, int* rows);
+// The walk's row buffers, which whoever walks a view keeps with it.
+struct FieldRowBuffers {
+    std::vector<int> edges;
+    std::vector<float> rgb;
+};
 // Sizes the walk's row buffers for rows of that many columns, so that a walk of a view no wider
 // allocates nothing; false when they cannot be had.
-bool SizeFieldRows(int columns);
+bool SizeFieldRows(FieldRowBuffers& rows, int columns);
 // Hands every row to the sink (if any), bottom to top; each row's cells run left to right. The
 // rows are shaded by the active path, and written as texels too when texels is given; without a
 // sink, only the texels are written.
-void WalkField(const FieldFrame& frame, FieldRowSink sink, void* context,
+void WalkField(const FieldFrame& frame, FieldRowBuffers& rows, FieldRowSink sink, void* context,
                const FieldTexels* texels = nullptr);
 
 // The ways to shade a row: the plain reference (ShadeFieldRow) and the vector kernels, which give

@@ -3,43 +3,36 @@
 
 #include <cmath>
 
-ModelState g_model = {{}, {}, {}, 1u, 0};
-
-void ResetModelState() {
-    g_model = ModelState{};
-    g_model.randomState = 1u;
-}
-
-void SeedRandom(uint32_t seed) {
-    g_model.randomState = seed;
+void SeedRandom(ModelState& model, uint32_t seed) {
+    model.randomState = seed;
 }
 
 // The same sequence on every platform, unlike the C library's rand().
-int NextRandom() {
-    g_model.randomState = g_model.randomState * 214013u + 2531011u;
-    return static_cast<int>((g_model.randomState >> 16) & 0x7FFFu);
+int NextRandom(ModelState& model) {
+    model.randomState = model.randomState * 214013u + 2531011u;
+    return static_cast<int>((model.randomState >> 16) & 0x7FFFu);
 }
 
-double RandUniform(float x) {
-    return NextRandom() / 32768.0 * x;
+double RandUniform(ModelState& model, float x) {
+    return NextRandom(model) / 32768.0 * x;
 }
 
-double OscSample(int i, double a, double b, double c) {
-    return (std::sin(a * g_model.bank.phase[i]) * 0.5 + 0.5) * b + c;
+double OscSample(const ModelState& model, int i, double a, double b, double c) {
+    return (std::sin(a * model.bank.phase[i]) * 0.5 + 0.5) * b + c;
 }
 
-void RandomizeOscillators() {
-    OscillatorBank& bank = g_model.bank;
-    for (int i = 0; i < g_model.scene.oscillatorCount; ++i) {
-        bank.phase[i] = RandUniform(3.1415927f);
-        bank.target[i] = RandUniform(0.02f) + 0.02;
+void RandomizeOscillators(ModelState& model) {
+    OscillatorBank& bank = model.bank;
+    for (int i = 0; i < model.scene.oscillatorCount; ++i) {
+        bank.phase[i] = RandUniform(model, 3.1415927f);
+        bank.target[i] = RandUniform(model, 0.02f) + 0.02;
         bank.rate[i] = bank.target[i];
         bank.chase[i] = 1;
     }
 }
 
-void ResetScene() {
-    SceneParams& s = g_model.scene;
+void ResetScene(ModelState& model) {
+    SceneParams& s = model.scene;
     s.sceneScale = 1.0;
     s.letterbox = 0.15;
     s.clearRed = 0.0;
@@ -60,12 +53,12 @@ void ResetScene() {
     s.cellSize = kCellSize;
     s.blobCount = 7;
     s.oscillatorCount = 45;
-    RandomizeOscillators();
+    RandomizeOscillators(model);
 }
 
-void StartScene(uint32_t seed, int width, int height) {
-    SeedRandom(seed);
-    g_model.scene.viewWidth = width;
-    g_model.scene.viewHeight = height;
-    ResetScene();
+void StartScene(ModelState& model, uint32_t seed, int width, int height) {
+    SeedRandom(model, seed);
+    model.scene.viewWidth = width;
+    model.scene.viewHeight = height;
+    ResetScene(model);
 }

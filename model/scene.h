@@ -43,28 +43,24 @@ struct FrameClock {
     double dt;
 };
 
-// The one model state of the process.
+// One view's model: each view (a window, an output, the page) holds its own, and every function of
+// the model takes the one it works on. Value-initialised, it is the state at program start.
 struct ModelState {
     SceneParams scene;
     OscillatorBank bank;
     FrameClock clock;
-    uint32_t randomState;
+    uint32_t randomState = 1;
     int lastMilliseconds; // the counter's previous reading: the step across a wrap needs both
 };
 
-extern ModelState g_model;
-
-// Puts the model back into its state at program start (tests use it between cases).
-void ResetModelState();
-
-void SeedRandom(uint32_t seed);
+void SeedRandom(ModelState& model, uint32_t seed);
 // 15-bit linear congruential generator: 0 to 32767.
-int NextRandom();
+int NextRandom(ModelState& model);
 // A value in [0, x) in steps of x / 32768.
-double RandUniform(float x);
-double OscSample(int i, double a, double b, double c);
-void RandomizeOscillators();
-void ResetScene();
-// A new scene of that view size from that seed: every front end starts its scene here, after its
-// presenter has started.
-void StartScene(uint32_t seed, int width, int height);
+double RandUniform(ModelState& model, float x);
+double OscSample(const ModelState& model, int i, double a, double b, double c);
+void RandomizeOscillators(ModelState& model);
+void ResetScene(ModelState& model);
+// A new scene of that view size from that seed: every front end starts its scene here, before
+// anything shows its frames.
+void StartScene(ModelState& model, uint32_t seed, int width, int height);

@@ -45,8 +45,7 @@ constexpr Glyph kFont[] = {
 
 // The text's glyph pixels in one colour from (x, y), rows counted from the bottom; a line that
 // starts outside the view is not drawn, as GL drops a bitmap at an invalid raster position.
-void DrawTextPass(const PictureImage& image, const char* text, int x, int y, int scale,
-                  uint32_t pixel) {
+void DrawTextPass(PictureImage& image, const char* text, int x, int y, int scale, uint32_t pixel) {
     int boxLeft = image.width;
     int boxTop = image.height;
     int boxRight = 0;
@@ -81,7 +80,7 @@ void DrawTextPass(const PictureImage& image, const char* text, int x, int y, int
             }
         }
     }
-    NoteDrawnOver(boxLeft, boxTop, boxRight, boxBottom);
+    NoteDrawnOver(image, boxLeft, boxTop, boxRight, boxBottom);
 }
 
 } // namespace
@@ -110,7 +109,7 @@ void PlaceText(const char* text, int height, int* x, int* y) {
     *y = kMargin * scale / 2 + 1 + (lines - 1) * kLineAdvance * scale;
 }
 
-void DrawPictureText(const PictureImage& image, const char* text) {
+void DrawPictureText(PictureImage& image, const char* text) {
     if (image.width <= 0 || image.height <= 0) {
         return;
     }

@@ -24,4 +24,4 @@ int TextScale(int height);
 // the bottom. Its lines go downwards, so the last one sits in the lower-left corner.
 void PlaceText(const char* text, int height, int* x, int* y);
 // The text as the GL overlay draws it, white over a black shadow one pixel right and down.
-void DrawPictureText(const PictureImage& image, const char* text);
+void DrawPictureText(PictureImage& image, const char* text);

@@ -1,8 +1,6 @@
 // memory_presenter.cpp -- the memory presenter: the picture's frame in a pixel vector of its own.
 #include "picture/memory_presenter.h"
 
-#include "model/scene.h"
-#include "picture/font.h"
 #include "picture/picture.h"
 
 #include <new>
@@ -10,74 +8,76 @@
 
 namespace {
 
-struct MemoryPresenterState {
-    TexelLayout layout;
+struct MemoryFrames {
     std::vector<uint32_t> pixels;
-    int width;
-    int height;
+    PictureImage image;
+    PictureBuffers picture;
     bool drawn; // false: an empty view, or one whose memory could not be had
 };
 
-MemoryPresenterState g_memory = {kRgbaTexels, {}, 0, 0, false};
-
-void SizeMemory(int width, int height) {
-    MemoryPresenterState& m = g_memory;
-    m.width = width;
-    m.height = height;
+void SizeMemory(void* instance, const ModelState& model) {
+    MemoryFrames& m = *static_cast<MemoryFrames*>(instance);
+    const int width = model.scene.viewWidth;
+    const int height = model.scene.viewHeight;
     m.drawn = false;
-    g_model.scene.viewWidth = width; // the picture draws the scene's view
-    g_model.scene.viewHeight = height;
+    m.image = PictureImage{nullptr, width, height, width, m.image.layout, {}};
     const long long pixels = static_cast<long long>(width) * height;
     if (width <= 0 || height <= 0 || pixels > kMaxViewPixels) {
-        m.pixels.clear();
+        m.pixels = std::vector<uint32_t>();
         return;
     }
     try {
         m.pixels.assign(static_cast<size_t>(pixels), 0);
     } catch (const std::bad_alloc&) {
+        m.pixels = std::vector<uint32_t>();
         return;
     }
-    m.drawn = SizePicture(width, height);
-    ForgetPictureContents();
+    m.image.pixels = m.pixels.data();
+    m.drawn = SizePicture(m.picture, model);
 }
 
-bool StartMemory(void* surface, int width, int height, std::string* error) {
+void* StartMemory(void* surface, const ModelState& model, std::string* error) {
     const TexelLayout* layout = static_cast<const TexelLayout*>(surface);
-    g_memory.layout = layout != nullptr ? *layout : kRgbaTexels;
-    SizeMemory(width, height);
-    if (!g_memory.drawn && width > 0 && height > 0) {
+    MemoryFrames* m = new MemoryFrames{};
+    m->image.layout = layout != nullptr ? *layout : kRgbaTexels;
+    SizeMemory(m, model);
+    const int width = model.scene.viewWidth;
+    const int height = model.scene.viewHeight;
+    if (!m->drawn && width > 0 && height > 0) {
         *error = "out of memory for a " + std::to_string(width) + "x" + std::to_string(height) +
                  " frame";
-        g_memory.pixels = std::vector<uint32_t>();
-        return false;
+        delete m;
+        return nullptr;
     }
-    return true;
+    return m;
 }
 
-bool DrawMemory(const char* readout) {
-    MemoryPresenterState& m = g_memory;
-    if (!m.drawn) {
-        return false;
-    }
-    const PictureImage image{m.pixels.data(), m.width, m.height, m.width, m.layout};
-    DrawPictureFrame(image);
-    if (readout != nullptr) {
-        DrawPictureText(image, readout);
-    }
-    return true;
+bool DrawMemory(void* instance, const ModelState& model, const char* readout) {
+    MemoryFrames& m = *static_cast<MemoryFrames*>(instance);
+    return m.drawn && DrawPicture(model, m.picture, m.image, readout);
 }
 
-void PresentMemory() {}
+void PresentMemory(void*) {}
 
-void StopMemory() {
-    g_memory = MemoryPresenterState{kRgbaTexels, {}, 0, 0, false};
+void StopMemory(void* instance) {
+    delete static_cast<MemoryFrames*>(instance);
+}
+
+bool MemoryDrawsView(void* instance) {
+    return static_cast<MemoryFrames*>(instance)->drawn;
+}
+
+void ReadMemoryRow(void* instance, int y, unsigned char* rgb) {
+    ReadPictureRow(static_cast<MemoryFrames*>(instance)->image, y, rgb);
 }
 
 } // namespace
 
-const Presenter kMemoryPresenter = {"memory",   StartMemory,   SizeMemory,
-                                    DrawMemory, PresentMemory, StopMemory};
+const Presenter kMemoryPresenter = {PresentChoice::kImage, StartMemory, SizeMemory, DrawMemory,
+                                    PresentMemory,         StopMemory,  nullptr,    ReadMemoryRow,
+                                    MemoryDrawsView};
 
-const uint32_t* MemoryPresenterPixels() {
-    return g_memory.drawn ? g_memory.pixels.data() : nullptr;
+const uint32_t* MemoryPresenterPixels(const void* instance) {
+    const MemoryFrames& m = *static_cast<const MemoryFrames*>(instance);
+    return m.drawn ? m.pixels.data() : nullptr;
 }

@@ -1,5 +1,5 @@
 // memory_presenter.h -- frames drawn on the processor into pixels the presenter keeps in memory,
-// for programs that read them back (the still renderer, the benchmark, the browser's canvas).
+// for programs that read them back (the still renderer, the benchmark, the page's canvas).
 #pragma once
 
 #include "frames/presenter.h"
@@ -11,5 +11,6 @@
 // nothing: the frame stays in the presenter's memory until the next one is drawn.
 extern const Presenter kMemoryPresenter;
 
-// The last frame, rows from the top, width pixels a row; null when the view is not drawn.
-const uint32_t* MemoryPresenterPixels();
+// The last frame of a started instance, rows from the top, width pixels a row; null when the view
+// is not drawn.
+const uint32_t* MemoryPresenterPixels(const void* frames);

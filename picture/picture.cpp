@@ -9,6 +9,7 @@
 
 #include "model/band.h"
 #include "model/scene.h"
+#include "picture/font.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -21,32 +22,6 @@
 #endif
 
 namespace {
-
-// What the last frame drawn into one image left there: its rows known to hold the clear colour
-// (those above clearAbove and those from clearBelow down), and what was drawn over it since.
-struct ImageMemory {
-    const uint32_t* pixels; // null: a free slot
-    int width, height, stride;
-    TexelLayout layout;
-    int clearAbove, clearBelow;
-    int overLeft, overTop, overRight, overBottom; // empty when right <= left
-};
-
-// Presenters that take turns between buffers (two or three a surface, a surface an output) keep
-// the margins of each.
-constexpr int kRememberedImages = 8;
-
-// The process-wide record of the picture: its buffers, and what frames left in the images.
-struct Picture {
-    std::vector<uint32_t> cells; // the band's cell rows, bottom first, in the image's layout
-    std::vector<int> columnEdges;
-    std::vector<int> rowEdges;
-    ImageMemory images[kRememberedImages];
-    ImageMemory* last; // the image the last frame went to; null when none
-    int nextSlot;      // the slot a new image takes, in turn
-};
-
-Picture g_picture = {};
 
 using RowWidener = void (*)(const uint32_t* cells, int width, uint32_t* row);
 
@@ -193,44 +168,21 @@ void FillRows(const PictureImage& image, int first, int end, uint32_t pixel) {
 
 // Fills the rows that the last frame did not already leave clear.
 void ClearRows(const PictureImage& image, int first, int end, uint32_t pixel) {
-    const ImageMemory& p = *g_picture.last;
-    FillRows(image, std::max(first, p.clearAbove), std::min(end, p.clearBelow), pixel);
+    const ImageMargins& p = image.margins;
+    const int clearAbove = p.known ? p.clearAbove : 0;
+    const int clearBelow = p.known ? p.clearBelow : image.height;
+    FillRows(image, std::max(first, clearAbove), std::min(end, clearBelow), pixel);
 }
 
 // The part of the rectangle drawn over that lies in rows [first, end).
 void ClearDrawnOver(const PictureImage& image, int first, int end, uint32_t pixel) {
-    const ImageMemory& p = *g_picture.last;
+    const ImageMargins& p = image.margins;
     const int left = std::max(p.overLeft, 0);
     const int right = std::min(p.overRight, image.width);
     for (int y = std::max(first, p.overTop); y < std::min(end, p.overBottom) && left < right; ++y) {
         uint32_t* row = image.pixels + static_cast<size_t>(y) * image.stride;
         std::fill(row + left, row + right, pixel);
     }
-}
-
-bool SameImage(const ImageMemory& p, const PictureImage& image) {
-    return p.pixels == image.pixels && p.width == image.width && p.height == image.height &&
-           p.stride == image.stride && std::memcmp(&p.layout, &image.layout, sizeof p.layout) == 0;
-}
-
-// The memory of this image; a new one (no row known to be clear) when it is not remembered.
-ImageMemory* RememberImage(const PictureImage& image) {
-    Picture& p = g_picture;
-    for (ImageMemory& m : p.images) {
-        if (SameImage(m, image)) {
-            return &m;
-        }
-    }
-    ImageMemory& m = p.images[p.nextSlot];
-    p.nextSlot = (p.nextSlot + 1) % kRememberedImages;
-    m = ImageMemory{};
-    m.pixels = image.pixels;
-    m.width = image.width;
-    m.height = image.height;
-    m.stride = image.stride;
-    m.layout = image.layout;
-    m.clearBelow = image.height; // no row known to be clear
-    return &m;
 }
 
 } // namespace
@@ -255,25 +207,22 @@ bool LayoutFromMasks(uint32_t red, uint32_t green, uint32_t blue, uint32_t alpha
     return true;
 }
 
-uint32_t ClearPixel(const TexelLayout& layout) {
-    const SceneParams& s = g_model.scene;
+uint32_t ClearPixel(const SceneParams& s, const TexelLayout& layout) {
     return uint32_t{GLColourByte(static_cast<float>(s.clearRed))} << layout.redShift |
            uint32_t{GLColourByte(static_cast<float>(s.clearGreen))} << layout.greenShift |
            uint32_t{GLColourByte(static_cast<float>(s.clearBlue))} << layout.blueShift |
            layout.clearBits;
 }
 
-bool SizePicture(int width, int height) {
+bool SizePicture(PictureBuffers& p, const ModelState& model) {
     FieldFrame grid{};
-    grid.width = width;
+    grid.width = model.scene.viewWidth;
     grid.yStart = 0;
-    grid.yEnd = height;
-    // A presenter sizes its view before its scene starts: the scene's cells are then the default.
-    grid.cellSize = g_model.scene.cellSize > 0.0 ? g_model.scene.cellSize : kCellSize;
+    grid.yEnd = model.scene.viewHeight;
+    grid.cellSize = model.scene.cellSize;
     int columns = 0;
     int rows = 0;
     CountFieldCells(grid, &columns, &rows);
-    Picture& p = g_picture;
     try {
         p.cells.resize(std::max(p.cells.size(), static_cast<size_t>(columns) * rows));
         p.columnEdges.resize(std::max(p.columnEdges.size(), static_cast<size_t>(columns) + 1));
@@ -281,23 +230,13 @@ bool SizePicture(int width, int height) {
     } catch (const std::bad_alloc&) {
         return false;
     }
-    return SizeFieldRows(columns);
+    return SizeFieldRows(p.fieldRows, columns);
 }
 
-void ForgetPictureContents() {
-    for (ImageMemory& m : g_picture.images) {
-        m.pixels = nullptr;
-    }
-    g_picture.last = nullptr;
-}
-
-void NoteDrawnOver(int left, int top, int right, int bottom) {
-    if (g_picture.last == nullptr) {
+void NoteDrawnOver(PictureImage& image, int left, int top, int right, int bottom) {
+    ImageMargins& p = image.margins;
+    if (!p.known || left >= right || top >= bottom) {
         return; // no frame since: the next one fills everything
-    }
-    ImageMemory& p = *g_picture.last;
-    if (left >= right || top >= bottom) {
-        return;
     }
     if (p.overLeft >= p.overRight) {
         p.overLeft = left;
@@ -312,20 +251,41 @@ void NoteDrawnOver(int left, int top, int right, int bottom) {
     p.overBottom = std::max(p.overBottom, bottom);
 }
 
-void DrawPictureFrame(const PictureImage& image) {
-    Picture& picture = g_picture;
-    picture.last = RememberImage(image);
-    ImageMemory& memory = *picture.last;
+bool DrawPicture(const ModelState& model, PictureBuffers& buffers, PictureImage& image,
+                 const char* readout) {
+    if (image.pixels == nullptr || image.width != model.scene.viewWidth ||
+        image.height != model.scene.viewHeight || !SizePicture(buffers, model)) {
+        return false;
+    }
+    DrawPictureFrame(model, buffers, image);
+    if (readout != nullptr) {
+        DrawPictureText(image, readout);
+    }
+    return true;
+}
+
+void ReadPictureRow(const PictureImage& image, int y, unsigned char* rgb) {
+    const uint32_t* row = image.pixels + static_cast<size_t>(y) * image.stride;
+    const TexelLayout& l = image.layout;
+    for (int x = 0; x < image.width; ++x) {
+        rgb[3 * x + 0] = static_cast<unsigned char>(row[x] >> l.redShift);
+        rgb[3 * x + 1] = static_cast<unsigned char>(row[x] >> l.greenShift);
+        rgb[3 * x + 2] = static_cast<unsigned char>(row[x] >> l.blueShift);
+    }
+}
+
+void DrawPictureFrame(const ModelState& model, PictureBuffers& p, PictureImage& image) {
+    ImageMargins& memory = image.margins;
     const int w = image.width;
     const int h = image.height;
-    const uint32_t clear = ClearPixel(image.layout);
+    const uint32_t clear = ClearPixel(model.scene, image.layout);
     FieldFrame frame;
-    PrepareFieldFrame(&frame);
+    PrepareFieldFrame(model, &frame);
     int columns = 0;
     int rows = 0;
     CountFieldCells(frame, &columns, &rows);
     // The viewport's rows from the top; GL clears everything and draws cells only inside it.
-    const BandRows band = BandRowsOf(h, g_model.scene.letterbox);
+    const BandRows band = BandRowsOf(h, model.scene.letterbox);
     int viewTop = std::clamp(h - band.viewY - band.viewHeight, 0, h);
     int viewEnd = std::clamp(h - band.viewY, viewTop, h);
     if (columns == 0 || rows == 0 || w <= 0) {
@@ -335,18 +295,15 @@ void DrawPictureFrame(const PictureImage& image) {
     ClearRows(image, viewEnd, h, clear);
     ClearDrawnOver(image, 0, viewTop, clear); // the band's rows are all drawn again
     ClearDrawnOver(image, viewEnd, h, clear);
+    memory.known = true;
     memory.overRight = memory.overLeft;
     memory.clearAbove = viewTop;
     memory.clearBelow = viewEnd;
     if (viewTop == viewEnd) {
         return;
     }
-    Picture& p = picture;
-    if (!SizePicture(w, h)) {
-        throw std::bad_alloc(); // only a caller that skipped SizePicture gets here
-    }
     const FieldTexels texels{p.cells.data(), columns, rows, image.layout};
-    WalkField(frame, nullptr, nullptr, &texels);
+    WalkField(frame, p.fieldRows, nullptr, nullptr, &texels);
 
     int* const columnEdges = p.columnEdges.data();
     int* const rowEdges = p.rowEdges.data();

@@ -3,7 +3,7 @@
 #include "render/frame.h"
 
 #include "model/field.h"
-#include "model/named_choice.h"
+#include "text/named_choice.h"
 #include "model/scene.h"
 #include "render/gl.h"
 #include "render/texture_frame.h"
@@ -19,39 +19,14 @@ bool g_submitChosen = false;
 SubmitMode g_submitMode = SubmitMode::kTexture;
 FrameLimits g_limits = {};
 
-// The grid the view's buffers are sized for. They are sized when the view or the submission mode
-// changes, never while a frame is drawn.
-struct ViewBuffers {
-    bool drawn; // false: frames advance the model but draw and present nothing
-    bool sized; // for sizedMode
-    SubmitMode sizedMode;
-    int columns, rows; // the most cells across, and up the band (at no letterbox)
-};
-ViewBuffers g_view = {true, false, SubmitMode::kTexture, 0, 0};
-
-// The client arrays of the batched mode, kept from frame to frame. The corners depend only on the
-// band's rows and the columns, which change rarely, so they are written again only then. The
-// colours go to GL a few thousand cells at a time, while they are still in the cache.
-struct QuadBatch {
-    // The integer corners as floats: exact, and the format every driver takes as it is.
-    std::vector<GLfloat> corners; // 4 vertices of 2 coordinates per cell of the frame
-    std::vector<GLfloat> colours; // the cell's colour at each of its 4 vertices, for one draw
-    int cells;                    // cells of this frame so far
-    int drawn;                    // of which already drawn
-    bool writeCorners;
-    bool haveCorners; // corners of the walk below are in place
-    int width, yStart, yEnd;
-    double cellSize;
-};
 constexpr int kCellsPerDraw = 4096;
-QuadBatch g_batch = {};
 } // namespace
 
 // Filled, smooth-shaded polygons, no depth test, no dithering, back faces culled, linear fog
 // configured but off. The calls follow the fixed state table in its order, and every frame relies
 // on the state they leave: the depth test, switched on and then off again, ends off.
-void InitGLState(int width, int height) {
-    ForgetCellTexture(); // a new context has none
+void InitGLState(GlView& view, const ModelState& model) {
+    ForgetCellTexture(view.texture); // a new context has none
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
     glShadeModel(GL_SMOOTH);
     glClearDepth(1.0);
@@ -69,15 +44,14 @@ void InitGLState(int width, int height) {
     glHint(GL_FOG_HINT, GL_NICEST);
     glLineWidth(1.0f);
     glPointSize(1.0f);
-    ApplyScene(width, height);
+    ApplyScene(view, model);
 }
 
-void ApplyScene(int width, int height) {
-    SceneParams& s = g_model.scene;
-    s.viewWidth = width;
-    s.viewHeight = height;
-    ResetScene();
-    const bool drawn = ResizeView(width, height);
+void ApplyScene(GlView& view, const ModelState& model) {
+    const SceneParams& s = model.scene;
+    const int width = s.viewWidth;
+    const int height = s.viewHeight;
+    const bool drawn = ResizeView(view, model);
     glClearColor(static_cast<float>(s.clearRed), static_cast<float>(s.clearGreen),
                  static_cast<float>(s.clearBlue), 0.0f);
     glFogfv(GL_FOG_COLOR, s.fogColor);
@@ -95,9 +69,7 @@ void ApplyScene(int width, int height) {
 
 // Sizes what a frame of the view needs in the mode in use. A texture that GL refuses switches the
 // run to batched. No allocation failure leaves: the view is then not drawn.
-static void SizeViewBuffers() {
-    const SceneParams& s = g_model.scene;
-    ViewBuffers& v = g_view;
+static void SizeViewBuffers(GlView& v, const SceneParams& s) {
     v.sized = true;
     v.sizedMode = ActiveSubmitMode();
     FieldFrame grid{};
@@ -108,36 +80,31 @@ static void SizeViewBuffers() {
     CountFieldCells(grid, &v.columns, &v.rows);
     const long long pixels = static_cast<long long>(s.viewWidth) * s.viewHeight;
     const long long limit = g_limits.maxViewPixels > 0 ? g_limits.maxViewPixels : kMaxViewPixels;
-    v.drawn = pixels <= limit && SizeFieldRows(v.columns);
+    v.drawn = pixels <= limit && SizeFieldRows(v.fieldRows, v.columns);
     if (!v.drawn) {
         return;
     }
     try {
         if (v.sizedMode == SubmitMode::kTexture &&
-            !SizeCellTexture(v.columns, v.rows, g_limits.maxTextureSize, g_limits.refuseTexture)) {
+            !SizeCellTexture(v.texture, v.columns, v.rows, g_limits.maxTextureSize,
+                             g_limits.refuseTexture)) {
             SelectSubmitMode(SubmitMode::kBatched);
             v.sizedMode = SubmitMode::kBatched;
         }
         if (v.sizedMode == SubmitMode::kBatched) {
             const size_t cells = static_cast<size_t>(v.columns) * v.rows;
-            g_batch.corners.resize(8 * cells);
-            g_batch.colours.resize(12 * (kCellsPerDraw + static_cast<size_t>(v.columns)));
-            g_batch.haveCorners = false;
+            v.batch.corners.resize(8 * cells);
+            v.batch.colours.resize(12 * (kCellsPerDraw + static_cast<size_t>(v.columns)));
+            v.batch.haveCorners = false;
         }
     } catch (const std::bad_alloc&) {
         v.drawn = false;
     }
 }
 
-bool ResizeView(int width, int height) {
-    g_model.scene.viewWidth = width;
-    g_model.scene.viewHeight = height;
-    SizeViewBuffers();
-    return g_view.drawn;
-}
-
-bool ViewIsDrawn() {
-    return g_view.drawn;
+bool ResizeView(GlView& view, const ModelState& model) {
+    SizeViewBuffers(view, model.scene);
+    return view.drawn;
 }
 
 // The viewport's height and the projection's rows are truncated separately and may differ by a
@@ -162,9 +129,9 @@ void ClearFrame() {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 }
 
-void DrawFrame() {
-    const SceneParams& s = g_model.scene;
-    if (!g_view.drawn) {
+void DrawFrame(GlView& view, const ModelState& model) {
+    const SceneParams& s = model.scene;
+    if (!view.drawn) {
         return;
     }
     glDepthMask(GL_FALSE);
@@ -174,7 +141,7 @@ void DrawFrame() {
     SetBandViewport(s.viewWidth, s.viewHeight, s.letterbox);
     SetBandOrtho(s.viewWidth, s.viewHeight, s.letterbox);
     ClearFrame();
-    DrawField();
+    DrawField(view, model);
 }
 
 // Counter-clockwise on screen, so that back-face culling keeps every quad.
@@ -236,8 +203,8 @@ static void CollectRowBatched(const FieldRow& row, void* context) {
     }
 }
 
-static void DrawFieldBatched(const FieldFrame& frame) {
-    QuadBatch& b = g_batch;
+static void DrawFieldBatched(GlView& view, const FieldFrame& frame) {
+    QuadBatch& b = view.batch;
     const bool sameWalk = b.haveCorners && b.width == frame.width && b.yStart == frame.yStart &&
                           b.yEnd == frame.yEnd && b.cellSize == frame.cellSize;
     b.writeCorners = !sameWalk;
@@ -245,7 +212,7 @@ static void DrawFieldBatched(const FieldFrame& frame) {
     b.drawn = 0;
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_COLOR_ARRAY);
-    WalkField(frame, CollectRowBatched, &b);
+    WalkField(frame, view.fieldRows, CollectRowBatched, &b);
     DrawBatchedCells(&b);
     glDisableClientState(GL_COLOR_ARRAY);
     glDisableClientState(GL_VERTEX_ARRAY);
@@ -256,33 +223,34 @@ static void DrawFieldBatched(const FieldFrame& frame) {
     b.cellSize = frame.cellSize;
 }
 
-static void DrawFieldImmediate(const FieldFrame& frame) {
+static void DrawFieldImmediate(GlView& view, const FieldFrame& frame) {
     glBegin(GL_QUADS);
-    WalkField(frame, EmitRowImmediate, nullptr);
+    WalkField(frame, view.fieldRows, EmitRowImmediate, nullptr);
     glEnd();
 }
 
-void DrawField() {
+void DrawField(GlView& view, const ModelState& model) {
     FieldFrame frame;
-    PrepareFieldFrame(&frame);
-    if (!g_view.sized || g_view.sizedMode != ActiveSubmitMode()) {
-        SizeViewBuffers(); // only after the mode was changed
+    PrepareFieldFrame(model, &frame);
+    if (!view.sized || view.sizedMode != ActiveSubmitMode()) {
+        SizeViewBuffers(view, model.scene); // only after the mode was changed
     }
     int columns = 0;
     int rows = 0;
     CountFieldCells(frame, &columns, &rows);
-    if (!g_view.drawn || columns > g_view.columns || rows > g_view.rows) {
+    if (!view.drawn || columns > view.columns || rows > view.rows) {
         return; // the view outgrew its buffers: no frame may allocate
     }
-    switch (g_view.sizedMode) {
+    switch (view.sizedMode) {
     case SubmitMode::kTexture:
-        DrawFieldTexture(frame, columns, rows);
+        DrawFieldTexture(view.texture, view.fieldRows, frame,
+                         BandRowsOf(model.scene.viewHeight, model.scene.letterbox), columns, rows);
         break;
     case SubmitMode::kBatched:
-        DrawFieldBatched(frame);
+        DrawFieldBatched(view, frame);
         break;
     case SubmitMode::kImmediate:
-        DrawFieldImmediate(frame);
+        DrawFieldImmediate(view, frame);
         break;
     }
 }

@@ -19,9 +19,8 @@ struct HeadlessView {
 
 // Attaches an RGBA context with a 16-bit depth buffer and makes it current: double-buffered on
 // a window; the headless surface has a single buffer, which frames are read back from.
-// On Windows it also reseeds the model's random source with the tick count, as the saver always
-// has; elsewhere the front end seeds its scene (StartScene). On X11 the window's own visual is
-// used: single-buffered visuals show a frame by flushing it.
+// It leaves the model alone: the front end has started its scene. On X11 the window's own visual
+// is used: single-buffered visuals show a frame by flushing it.
 // Null handles when no context can be had, with whatever was got on the way released.
 GLContext CreateGLContext(void* window);
 // Why the last CreateGLContext on that window failed, in a few words.

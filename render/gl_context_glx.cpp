@@ -53,6 +53,14 @@ template <typename Proc> Proc LookUpGlx(const char* name) {
 // none. X errors are trapped meanwhile.
 GLContext AttachGLContext(X11View* view, int* screen) {
     Display* display = view->display;
+    // Asked without GLX's own call, which warns on stderr where the extension is missing.
+    int opcode = 0;
+    int event = 0;
+    int error = 0;
+    if (!XQueryExtension(display, "GLX", &opcode, &event, &error)) {
+        view->error = "the display offers no OpenGL (GLX)";
+        return GLContext{nullptr, nullptr};
+    }
     XWindowAttributes attributes;
     if (!XGetWindowAttributes(display, view->window, &attributes) || TrappedXError(display)) {
         view->error = "the window does not exist";

@@ -1,7 +1,6 @@
 // gl_context_win32.cpp -- the saver window's WGL context.
 #include <windows.h>
 
-#include "model/scene.h"
 #include "render/gl.h"
 #include "render/extension_list.h"
 #include "render/gl_context.h"
@@ -38,7 +37,6 @@ GLContext CreateGLContext(void* window) {
         ReleaseDC(hwnd, dc);
         return GLContext{nullptr, nullptr};
     }
-    SeedRandom(GetTickCount());
     return GLContext{dc, rc};
 }
 

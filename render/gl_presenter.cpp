@@ -6,66 +6,97 @@
 #include "render/gl.h"
 #include "render/gl_context.h"
 
+#include <string>
+
 namespace {
 
-// One view per process, so one record.
-struct GlPresenterState {
+struct GlFrames {
     void* window;
     GLContext context;
-    int width;
-    int height;
+    GlView view;
+    int width, height;
 };
 
-GlPresenterState g_gl = {};
-
-bool StartGl(void* surface, int width, int height, std::string* error) {
-    g_gl = GlPresenterState{surface, CreateGLContext(surface), width, height};
-    if (g_gl.context.render == nullptr) {
+void* StartGl(void* surface, const ModelState& model, std::string* error) {
+    const GLContext context = CreateGLContext(surface);
+    if (context.render == nullptr) {
         *error = GLContextFailure(surface);
-        return false;
+        return nullptr;
     }
+    GlFrames* gl =
+        new GlFrames{surface, context, {}, model.scene.viewWidth, model.scene.viewHeight};
     // Where the driver takes it, the swap waits for the display; the front end's pacer still
     // holds frames to its rate where the swap returns at once all the same.
-    SetSwapInterval(g_gl.context.device, 1);
-    InitGLState(width, height);
-    return true;
+    SetSwapInterval(context.device, 1);
+    InitGLState(gl->view, model);
+    return gl;
 }
 
-// Unlike ApplyScene, a resize leaves the oscillators where they are: the animation goes on.
-void ResizeGl(int width, int height) {
-    g_gl.width = width;
-    g_gl.height = height;
-    ResizeView(width, height);
+// The fixed state stays; the animation goes on at the new size.
+void ResizeGl(void* frames, const ModelState& model) {
+    GlFrames& gl = *static_cast<GlFrames*>(frames);
+    gl.width = model.scene.viewWidth;
+    gl.height = model.scene.viewHeight;
+    ResizeView(gl.view, model);
 }
 
 // Asked after the frame, which may size the view's buffers again.
-bool DrawGl(const char* readout) {
-    DrawFrame();
-    if (!ViewIsDrawn()) {
+bool DrawGl(void* frames, const ModelState& model, const char* readout) {
+    GlFrames& gl = *static_cast<GlFrames*>(frames);
+    DrawFrame(gl.view, model);
+    if (!gl.view.drawn) {
         return false;
     }
     if (readout != nullptr) {
-        DrawFpsOverlay(readout, g_gl.width, g_gl.height);
+        DrawFpsOverlay(readout, gl.width, gl.height);
     }
     return true;
 }
 
-void PresentGl() {
-    SwapGLBuffers(g_gl.context.device);
+void PresentGl(void* frames) {
+    SwapGLBuffers(static_cast<GlFrames*>(frames)->context.device);
 }
 
-void StopGl() {
-    DestroyGLContext(g_gl.window, g_gl.context.device, g_gl.context.render);
-    g_gl = GlPresenterState{};
+void StopGl(void* frames) {
+    GlFrames* gl = static_cast<GlFrames*>(frames);
+    DestroyGLContext(gl->window, gl->context.device, gl->context.render);
+    delete gl;
+}
+
+bool GlDrawsView(void* frames) {
+    return static_cast<GlFrames*>(frames)->view.drawn;
+}
+
+bool IsGlSoftware(void*) {
+    return IsSoftwareRenderer(reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
+}
+
+// GL counts rows upwards from the bottom.
+void ReadGlRow(void* frames, int y, unsigned char* rgb) {
+    const GlFrames& gl = *static_cast<GlFrames*>(frames);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, gl.height - 1 - y, gl.width, 1, GL_RGB, GL_UNSIGNED_BYTE, rgb);
 }
 
 } // namespace
 
-const Presenter kGlPresenter = {"gl", StartGl, ResizeGl, DrawGl, PresentGl, StopGl};
+const Presenter kGlPresenter = {PresentChoice::kGl, StartGl, ResizeGl,     DrawGl,
+                                PresentGl,          StopGl,  IsGlSoftware, ReadGlRow,
+                                GlDrawsView};
 
-const char* GlPresenterRenderer() {
-    if (g_gl.context.render == nullptr) {
-        return nullptr;
+bool IsSoftwareRenderer(const char* renderer) {
+    if (renderer == nullptr) {
+        return false;
     }
-    return reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    std::string lower = renderer;
+    for (char& c : lower) {
+        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    for (const char* name :
+         {"llvmpipe", "softpipe", "swrast", "software rasterizer", "gdi generic"}) {
+        if (lower.find(name) != std::string::npos) {
+            return true;
+        }
+    }
+    return false;
 }

@@ -5,8 +5,9 @@
 
 // The surface is CreateGLContext's window argument: an HWND on Windows, an X11View on X11, a
 // HeadlessView for the off-screen context. Its start makes the context, asks for one swap per
-// refresh and sets the fixed state (which resets the scene, as creating a context always has).
+// refresh and sets the fixed state for the model's scene; its rows are read back from GL.
 extern const Presenter kGlPresenter;
 
-// The GL_RENDERER string of the started presenter's context; null before it starts.
-const char* GlPresenterRenderer();
+// Whether a GL_RENDERER string names a software rasteriser: one of Mesa's (llvmpipe, softpipe,
+// swrast, which calls itself "Software Rasterizer") or Windows' own OpenGL 1.1 ("GDI Generic").
+bool IsSoftwareRenderer(const char* renderer);

@@ -6,21 +6,9 @@
 #include <cstdio>
 #include <vector>
 
-#include "model/band.h"
-#include "model/scene.h"
 #include "render/gl.h"
 
 namespace {
-// The texture of the current context and the image its texels come from.
-struct CellTexture {
-    GLuint name;                      // 0: none in this context yet
-    int width, height;                // its size in texels, powers of two
-    int tileColumns, tileRows;        // cells drawn from it at a time: the grid, unless larger
-    std::vector<uint32_t> texels;     // the grid, the band's row k at k * columns
-    std::vector<unsigned char> strip; // per row of the band: drawn alone, from one texel row
-};
-CellTexture g_texture = {};
-
 int PowerOfTwoAtLeast(int n) {
     int p = 1;
     while (p < n) {
@@ -38,16 +26,15 @@ int PowerOfTwoAtMost(int n) {
 }
 } // namespace
 
-void ForgetCellTexture() {
-    g_texture.name = 0;
-    g_texture.width = 0;
-    g_texture.height = 0;
+void ForgetCellTexture(CellTexture& t) {
+    t.name = 0;
+    t.width = 0;
+    t.height = 0;
 }
 
 // GL 1.1 textures have power-of-two sides, so the texture is the smallest one that holds a tile.
 // It is made again only when that size changes.
-bool SizeCellTexture(int columns, int rows, int maxSize, bool refuse) {
-    CellTexture& t = g_texture;
+bool SizeCellTexture(CellTexture& t, int columns, int rows, int maxSize, bool refuse) {
     const size_t cells = static_cast<size_t>(columns) * static_cast<size_t>(rows);
     if (t.texels.size() < cells) {
         t.texels.resize(cells);
@@ -89,7 +76,7 @@ bool SizeCellTexture(int columns, int rows, int maxSize, bool refuse) {
     glBindTexture(GL_TEXTURE_2D, 0);
     if (error != GL_NO_ERROR) {
         glDeleteTextures(1, &t.name);
-        ForgetCellTexture();
+        ForgetCellTexture(t);
         std::fprintf(stderr, "GL refused a %dx%d texture (error 0x%04X): using batched\n", width,
                      height, error);
         return false;
@@ -104,11 +91,9 @@ bool SizeCellTexture(int columns, int rows, int maxSize, bool refuse) {
 // rasteriser's tie rule at a quad's edge, as for the per-cell quads, not by a texture coordinate
 // interpolated across the edge, which may land on either side: so the rows beside such an edge
 // are quads of their own, each showing one texel row.
-static void MarkStripRows(int yStart, int cell, int rows) {
-    unsigned char* strip = g_texture.strip.data();
+static void MarkStripRows(CellTexture& t, const BandRows& band, int yStart, int cell, int rows) {
+    unsigned char* strip = t.strip.data();
     std::fill(strip, strip + rows, 0);
-    const SceneParams& s = g_model.scene;
-    const BandRows band = BandRowsOf(s.viewHeight, s.letterbox);
     for (int k = 0; k <= rows; ++k) {
         if (BandEdgeNearPixelCentre(band, yStart + k * cell)) {
             strip[std::max(k - 1, 0)] = 1;
@@ -120,8 +105,7 @@ static void MarkStripRows(int yStart, int cell, int rows) {
 // The cells c0 to c0 + n - 1 of rows r0 to r0 + m - 1, whose texels are at the texture's origin,
 // as quads with the grid's corners: each run of ordinary rows in one quad, each strip row alone.
 // Texture coordinates are k / size, exact in float.
-static void DrawTile(int yStart, int cell, int c0, int n, int r0, int m) {
-    const CellTexture& t = g_texture;
+static void DrawTile(const CellTexture& t, int yStart, int cell, int c0, int n, int r0, int m) {
     const GLint x0 = c0 * cell;
     const GLint x1 = (c0 + n) * cell;
     const GLfloat s1 = static_cast<GLfloat>(n) / t.width;
@@ -154,16 +138,16 @@ static void DrawTile(int yStart, int cell, int c0, int n, int r0, int m) {
     glEnd();
 }
 
-void DrawFieldTexture(const FieldFrame& frame, int columns, int rows) {
-    CellTexture& t = g_texture;
+void DrawFieldTexture(CellTexture& t, FieldRowBuffers& fieldRows, const FieldFrame& frame,
+                      const BandRows& band, int columns, int rows) {
     if (t.name == 0 || columns <= 0 || rows <= 0) {
         return;
     }
     const FieldTexels image{t.texels.data(), columns, rows};
-    WalkField(frame, nullptr, nullptr, &image);
+    WalkField(frame, fieldRows, nullptr, nullptr, &image);
     // Corners step by whole pixels: trunc(x + size) is x + trunc(size) for a whole x.
     const int cell = static_cast<int>(frame.cellSize);
-    MarkStripRows(frame.yStart, cell, rows);
+    MarkStripRows(t, band, frame.yStart, cell, rows);
     const bool tiled = columns > t.tileColumns;
     glBindTexture(GL_TEXTURE_2D, t.name);
     glEnable(GL_TEXTURE_2D);
@@ -176,7 +160,7 @@ void DrawFieldTexture(const FieldFrame& frame, int columns, int rows) {
             const int n = std::min(t.tileColumns, columns - c0);
             const uint32_t* first = &t.texels[static_cast<size_t>(r0) * columns + c0];
             glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, n, m, GL_RGBA, GL_UNSIGNED_BYTE, first);
-            DrawTile(frame.yStart, cell, c0, n, r0, m);
+            DrawTile(t, frame.yStart, cell, c0, n, r0, m);
         }
     }
     if (tiled) {

@@ -52,15 +52,40 @@ missing_packages() {
     done
 }
 
+# apt-get ARGS, waiting up to ten minutes for another apt or dpkg to let go of apt's locks. apt
+# itself waits for dpkg's locks but gives up the package lists' and the downloads' at once, so
+# those tries are made again here. A lock still held after that is reported in one line.
+apt_get() {
+    apt_errors=$(mktemp) || return 1
+    apt_deadline=$(($(date +%s) + 600))
+    while :; do
+        apt_wait=$((apt_deadline - $(date +%s)))
+        [ "$apt_wait" -lt 0 ] && apt_wait=0
+        apt-get -o DPkg::Lock::Timeout="$apt_wait" "$@" 2>"$apt_errors"
+        apt_status=$?
+        apt_locked=$(grep -m 1 -E '^E: (Could not get lock|Unable to (lock|acquire))' \
+            "$apt_errors" | cut -c 4-)
+        [ "$apt_status" -ne 0 ] && [ -n "$apt_locked" ] && [ "$apt_wait" -gt 0 ] || break
+        sleep 1
+    done
+    if [ "$apt_status" -ne 0 ] && [ -n "$apt_locked" ]; then
+        log "apt-get $1 gave up after waiting 10 minutes: $apt_locked" >&2
+    else
+        cat "$apt_errors" >&2
+    fi
+    rm -f "$apt_errors"
+    return "$apt_status"
+}
+
 APT_UPDATED=
 apt_update() {
     [ -n "$APT_UPDATED" ] && return 0
-    apt-get update -qq && APT_UPDATED=1
+    apt_get update -qq && APT_UPDATED=1
 }
 
 # With recommended packages, as Wine was tried and tested here.
 apt_install() {
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$@" >/dev/null
+    DEBIAN_FRONTEND=noninteractive apt_get install -y -qq "$@" >/dev/null
 }
 
 # Installs what is missing. 32-bit programs must be able to run before 32-bit Wine is installed,
@@ -159,7 +184,7 @@ enable_i386_programs() {
             APT_UPDATED=
         fi
         apt_update || return 1
-        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq -t bookworm-backports qemu-user \
+        DEBIAN_FRONTEND=noninteractive apt_get install -y -qq -t bookworm-backports qemu-user \
             >/dev/null || return 1
     fi
     misc=/proc/sys/fs/binfmt_misc

@@ -6,46 +6,39 @@
 
 #include <cstdint>
 
-#include "model/scene.h"
-#include "picture/font.h"
 #include "picture/picture.h"
 
 namespace {
 
-// One window per process, so one record.
 struct GdiFrames {
     HWND window;
     HDC windowDc; // the class's own device context (CS_OWNDC): taken once, kept
     HDC memoryDc; // holds the section, for BitBlt
     HBITMAP section;
     HGDIOBJ firstBitmap; // what the memory context held before the section
-    uint32_t* pixels;    // the section's bits; null: the view is not drawn
-    int width, height;
-    bool pictureTried; // the picture's buffers were sized for this section
-    bool pictureSized;
-    TexelLayout layout;
+    PictureImage image;  // the section's bits; null pixels: the view is not drawn
+    PictureBuffers picture;
 };
 
-GdiFrames g_gdi;
-
-void FreeSection() {
-    if (g_gdi.section != nullptr) {
-        SelectObject(g_gdi.memoryDc, g_gdi.firstBitmap);
-        DeleteObject(g_gdi.section);
+void FreeSection(GdiFrames& g) {
+    if (g.section != nullptr) {
+        SelectObject(g.memoryDc, g.firstBitmap);
+        DeleteObject(g.section);
     }
-    g_gdi.section = nullptr;
-    g_gdi.pixels = nullptr;
+    g.section = nullptr;
+    g.image.pixels = nullptr;
 }
 
 // A view that is empty, too large or refused its memory gets no section; its frames draw nothing.
-void SizeSection(int width, int height) {
-    FreeSection();
-    g_gdi.width = width;
-    g_gdi.height = height;
-    g_gdi.pictureTried = false;
-    g_gdi.pictureSized = false;
+void SizeSection(void* frames, const ModelState& model) {
+    GdiFrames& g = *static_cast<GdiFrames*>(frames);
+    FreeSection(g);
+    const int width = model.scene.viewWidth;
+    const int height = model.scene.viewHeight;
+    // BI_RGB's 32-bit pixel: blue in the low byte, the top byte unused.
+    g.image = PictureImage{nullptr, width, height, width, {16, 8, 0, 0}, {}};
     const long long pixels = static_cast<long long>(width) * height;
-    if (width <= 0 || height <= 0 || pixels > kMaxViewPixels) {
+    if (width <= 0 || height <= 0 || pixels > kMaxViewPixels || !SizePicture(g.picture, model)) {
         return;
     }
     BITMAPINFO info = {};
@@ -56,82 +49,67 @@ void SizeSection(int width, int height) {
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    HBITMAP section = CreateDIBSection(g_gdi.windowDc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP section = CreateDIBSection(g.windowDc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     if (section == nullptr || bits == nullptr) {
         if (section != nullptr) {
             DeleteObject(section);
         }
         return;
     }
-    g_gdi.firstBitmap = SelectObject(g_gdi.memoryDc, section);
-    g_gdi.section = section;
-    g_gdi.pixels = static_cast<uint32_t*>(bits);
+    g.firstBitmap = SelectObject(g.memoryDc, section);
+    g.section = section;
+    g.image.pixels = static_cast<uint32_t*>(bits);
     // Until the first frame, an expose shows the background rather than the section's zeros.
-    const uint32_t clear = ClearPixel(g_gdi.layout);
+    const uint32_t clear = ClearPixel(model.scene, g.image.layout);
     for (long long i = 0; i < pixels; ++i) {
-        g_gdi.pixels[i] = clear;
+        g.image.pixels[i] = clear;
     }
-    ForgetPictureContents(); // the new section may lie where the last one was
 }
 
-void StopGdi() {
-    FreeSection();
-    if (g_gdi.memoryDc != nullptr) {
-        DeleteDC(g_gdi.memoryDc);
+void StopGdi(void* frames) {
+    GdiFrames* g = static_cast<GdiFrames*>(frames);
+    FreeSection(*g);
+    if (g->memoryDc != nullptr) {
+        DeleteDC(g->memoryDc);
     }
-    if (g_gdi.windowDc != nullptr) {
-        ReleaseDC(g_gdi.window, g_gdi.windowDc);
+    if (g->windowDc != nullptr) {
+        ReleaseDC(g->window, g->windowDc);
     }
-    g_gdi = GdiFrames{};
+    delete g;
 }
 
-bool StartGdi(void* surface, int width, int height, std::string* error) {
-    StopGdi();
-    g_gdi.window = static_cast<HWND>(surface);
-    // BI_RGB's 32-bit pixel: blue in the low byte, the top byte unused.
-    LayoutFromMasks(0xFF0000u, 0xFF00u, 0xFFu, 0u, &g_gdi.layout);
-    g_gdi.windowDc = GetDC(g_gdi.window);
-    g_gdi.memoryDc = g_gdi.windowDc != nullptr ? CreateCompatibleDC(g_gdi.windowDc) : nullptr;
-    if (g_gdi.memoryDc == nullptr) {
+void* StartGdi(void* surface, const ModelState& model, std::string* error) {
+    GdiFrames* g = new GdiFrames{};
+    g->window = static_cast<HWND>(surface);
+    g->windowDc = GetDC(g->window);
+    g->memoryDc = g->windowDc != nullptr ? CreateCompatibleDC(g->windowDc) : nullptr;
+    if (g->memoryDc == nullptr) {
         *error = "no device context for the window";
-        StopGdi();
-        return false;
+        StopGdi(g);
+        return nullptr;
     }
-    SizeSection(width, height);
-    return true;
+    SizeSection(g, model);
+    return g;
 }
 
-// The animation goes on at the new size: only the section and the picture's buffers change.
-void ResizeGdi(int width, int height) {
-    g_model.scene.viewWidth = width;
-    g_model.scene.viewHeight = height;
-    SizeSection(width, height);
+bool DrawGdi(void* frames, const ModelState& model, const char* readout) {
+    GdiFrames& g = *static_cast<GdiFrames*>(frames);
+    return DrawPicture(model, g.picture, g.image, readout);
 }
 
-bool DrawGdi(const char* readout) {
-    // Sized at the first frame, as the scene that gives the cell size starts after the presenter.
-    if (!g_gdi.pictureTried && g_gdi.pixels != nullptr) {
-        g_gdi.pictureTried = true;
-        g_gdi.pictureSized = SizePicture(g_gdi.width, g_gdi.height);
+void PresentGdi(void* frames) {
+    GdiFrames& g = *static_cast<GdiFrames*>(frames);
+    if (g.section != nullptr) {
+        BitBlt(g.windowDc, 0, 0, g.image.width, g.image.height, g.memoryDc, 0, 0, SRCCOPY);
     }
-    if (!g_gdi.pictureSized || g_model.scene.viewWidth != g_gdi.width ||
-        g_model.scene.viewHeight != g_gdi.height) {
-        return false;
-    }
-    const PictureImage image{g_gdi.pixels, g_gdi.width, g_gdi.height, g_gdi.width, g_gdi.layout};
-    DrawPictureFrame(image);
-    if (readout != nullptr) {
-        DrawPictureText(image, readout);
-    }
-    return true;
 }
 
-void PresentGdi() {
-    if (g_gdi.section != nullptr) {
-        BitBlt(g_gdi.windowDc, 0, 0, g_gdi.width, g_gdi.height, g_gdi.memoryDc, 0, 0, SRCCOPY);
-    }
+bool GdiDrawsView(void* frames) {
+    return static_cast<GdiFrames*>(frames)->section != nullptr;
 }
 
 } // namespace
 
-const Presenter kGdiPresenter = {"image", StartGdi, ResizeGdi, DrawGdi, PresentGdi, StopGdi};
+const Presenter kGdiPresenter = {
+    PresentChoice::kImage, StartGdi, SizeSection, DrawGdi, PresentGdi, StopGdi, nullptr, nullptr,
+    GdiDrawsView};

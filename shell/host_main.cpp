@@ -2,7 +2,7 @@
 #include "shell/host_main.h"
 
 #include "model/field.h"
-#include "model/text.h"
+#include "text/text.h"
 #include "shell/host_state.h"
 #include "shell/saver_hooks.h"
 #include "shell/saver_window.h"

@@ -1,22 +1,16 @@
-// saver_hooks.cpp -- the saver's picture in its window: the presenter that shows it (GL, or the
-// picture drawn on the processor and shown with GDI), the 5 ms frame timer paced to the display,
-// release; the clear colour alone where neither can start.
+// saver_hooks.cpp -- the saver's picture in its window: its one view, the presenter that shows it
+// (GL, or the picture drawn on the processor and shown with GDI, or the background alone where
+// neither can start), the 5 ms frame timer paced to the display, release.
 #include "shell/saver_hooks.h"
 
-#include <cstdlib>
-#include <cstring>
 #include <string>
 
-#include "frames/frame_step.h"
 #include "frames/run_settings.h"
-#include "model/field.h"
-#include "model/scene.h"
-#include "model/text.h"
-#include "render/gl.h"
-#include "render/gl_context.h"
 #include "render/gl_presenter.h"
 #include "shell/default_proc.h"
 #include "shell/gdi_presenter_win32.h"
+#include "shell/null_presenter_win32.h"
+#include "text/text.h"
 
 static const UINT_PTR kFrameTimer = 1;
 // Shorter than any display's refresh period, so that each refresh finds a timer message waiting;
@@ -24,116 +18,68 @@ static const UINT_PTR kFrameTimer = 1;
 static const UINT kFramePeriodMs = 5;
 static const char kProbeClass[] = "RippleFieldGlProbe";
 
-// One saver window per process, so one set of handles.
+// One saver window per process, so one view and one client size.
 static RECT g_clientRect;
-static const Presenter* g_presenter; // null: none could start, and the clear colour shows
 
-SaverPacing g_saverPacing = {{}, ReadSteadyMilliseconds};
+SaverView g_saverView = {{}, {}, ReadSteadyMilliseconds};
 
 void (*g_saverHookProbe)(HWND hwnd, UINT msg);
 
 // A .scr has no console: a setting it cannot take is reported to the debugger's output, and to
 // stderr, which Wine passes to its terminal.
-static void ReportSetting(const std::string& text, bool toStderr) {
+static void ReportSetting(const std::string& text) {
     const std::string line = CleanLine("ripplefield: " + text);
     OutputDebugStringA((line + "\n").c_str());
-    if (toStderr) {
-        PrintLine(line);
-    }
+    PrintLine(line);
 }
 
-static PresentChoice ReadPresentChoice() {
-    const char* request = std::getenv("RIPPLEFIELD_PRESENT");
-    const PresentChoice choice = PickPresentChoice(request); // a bad name: one line on stderr
-    if (request != nullptr && request[0] != '\0' &&
-        std::strcmp(request, PresentChoiceName(choice)) != 0) {
-        ReportSetting(std::string("RIPPLEFIELD_PRESENT=") + request +
-                          " is not gl, image or auto: using auto",
-                      false);
-    }
-    return choice;
-}
-
-// RIPPLEFIELD_FREEZE=SEED,MS starts the scene from SEED and makes every frame read MS, for
-// comparisons and tests. Any other value is reported and the clock runs as usual.
-static void ReadFreeze(uint32_t* seed) {
-    const char* value = std::getenv("RIPPLEFIELD_FREEZE");
-    if (value == nullptr || value[0] == '\0') {
-        return;
-    }
-    uint32_t frozenSeed = 0;
-    int32_t milliseconds = 0;
-    if (!ParseFreeze(value, &frozenSeed, &milliseconds)) {
-        ReportSetting(std::string("RIPPLEFIELD_FREEZE '") + value +
-                          "' is not SEED,MILLISECONDS: the clock runs",
-                      true);
-        return;
-    }
-    *seed = frozenSeed;
-    FreezeFrameCounter(milliseconds);
-}
-
-// Whether GL here would draw on the processor, or cannot be had at all. Asked on a hidden window
-// of its own: a window that once had a GL pixel format may show no GDI drawing afterwards (a
-// child window under Wine), and the preview is one.
-static bool GlDrawsOnTheProcessor() {
+// Where auto asks GL what it is: a hidden window of its own, since a window that once had a GL
+// pixel format may show no GDI drawing afterwards (a child window under Wine), and the preview is
+// one.
+static void* OpenGlProbe() {
     WNDCLASSA wc = {};
     wc.style = CS_OWNDC;
     wc.lpfnWndProc = DefWindowProcA;
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.lpszClassName = kProbeClass;
     RegisterClassA(&wc); // fails harmlessly when it exists already
-    HWND probe = CreateWindowExA(0, kProbeClass, "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
-                                 wc.hInstance, nullptr);
-    if (probe == nullptr) {
-        return false; // no telling: GL it is, as before
-    }
-    const GLContext context = CreateGLContext(probe);
-    const bool software =
-        context.render == nullptr ||
-        IsSoftwareRenderer(reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
-    DestroyGLContext(probe, context.device, context.render);
-    DestroyWindow(probe);
-    return software;
+    return CreateWindowExA(0, kProbeClass, "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, wc.hInstance,
+                           nullptr);
 }
 
-// GL where it is asked for, or for auto where it is drawn by hardware; else, and wherever GL
-// cannot start, the picture with GDI.
-static const Presenter* StartPresenter(HWND hwnd, int width, int height) {
-    const PresentChoice choice = ReadPresentChoice();
-    std::string error;
-    const bool gl = choice == PresentChoice::kGl ||
-                    (choice == PresentChoice::kAuto && !GlDrawsOnTheProcessor());
-    if (gl && kGlPresenter.start(hwnd, width, height, &error)) {
-        return &kGlPresenter;
-    }
-    if (gl) {
-        ReportSetting("no GL context (" + error + "): drawing on the processor", true);
-    }
-    if (kGdiPresenter.start(hwnd, width, height, &error)) {
-        return &kGdiPresenter;
-    }
-    ReportSetting("no way to show frames (" + error + ")", true);
-    return nullptr;
+static void CloseGlProbe(void* probe) {
+    DestroyWindow(static_cast<HWND>(probe));
 }
 
-// Without a presenter the window still hides the desktop, in the colour GL would clear it to.
-static void PaintClearColour(HWND hwnd, HDC dc) {
-    const SceneParams& s = g_model.scene;
-    HBRUSH brush = CreateSolidBrush(RGB(GLColourByte(static_cast<float>(s.clearRed)),
-                                        GLColourByte(static_cast<float>(s.clearGreen)),
-                                        GLColourByte(static_cast<float>(s.clearBlue))));
-    RECT client;
-    GetClientRect(hwnd, &client);
-    FillRect(dc, &client, brush);
-    DeleteObject(brush);
-}
-
-static void ReleaseWindowResources() {
-    if (g_presenter != nullptr) {
-        g_presenter->stop();
+// The scene from the tick count (or RIPPLEFIELD_FREEZE), then GL where it is asked for or, for
+// auto, where it is drawn by hardware; else, and wherever GL cannot start, the picture with GDI;
+// the background alone where neither can.
+static void StartSaverFrames(HWND hwnd, int width, int height) {
+    const RunSettings settings = ReadRunSettings(GetTickCount());
+    if (!settings.problem.empty()) {
+        ReportSetting(settings.problem + (settings.badFreeze ? ": the clock runs" : ""));
     }
-    g_presenter = nullptr;
+    FrameLoop& loop = g_saverView.frames;
+    StartFrameLoop(loop, settings.seed, width, height, false);
+    if (settings.frozen) {
+        FreezeFrameCounter(loop, settings.frozenMilliseconds);
+    }
+    const PresenterOffer offer = {&kGlPresenter, &kGdiPresenter, &kNullPresenter,
+                                  hwnd,          OpenGlProbe,    CloseGlProbe};
+    std::string why;
+    switch (StartChosenPresenter(loop, settings.present, offer, &why)) {
+    case ChosenPresenter::kImage:
+        if (!why.empty()) {
+            ReportSetting("no GL context (" + why + "): drawing on the processor");
+        }
+        break;
+    case ChosenPresenter::kLastResort:
+    case ChosenPresenter::kNone:
+        ReportSetting("no way to show frames (" + why + ")");
+        break;
+    case ChosenPresenter::kGl:
+        break;
+    }
 }
 
 static LRESULT HandleSaverMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -143,58 +89,33 @@ static LRESULT HandleSaverMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
     switch (msg) {
     case WM_CREATE: {
         GetClientRect(hwnd, &g_clientRect);
-        const int width = g_clientRect.right;
-        const int height = g_clientRect.bottom;
-        g_presenter = StartPresenter(hwnd, width, height);
-        uint32_t seed = GetTickCount();
-        ReadFreeze(&seed);
-        StartScene(seed, width, height);
-        if (g_presenter == nullptr) {
-            return 0; // no frames: the clear colour, and the usual closing rules
-        }
-        StartFrameLoop(g_presenter, false);
+        StartSaverFrames(hwnd, g_clientRect.right, g_clientRect.bottom);
         HDC dc = GetDC(hwnd);
         const int refreshHz = GetDeviceCaps(dc, VREFRESH);
         ReleaseDC(hwnd, dc);
-        StartFramePacer(&g_saverPacing.pacer, RefreshPeriodMs(refreshHz));
+        StartFramePacer(&g_saverView.pacer, RefreshPeriodMs(refreshHz));
         SetTimer(hwnd, kFrameTimer, kFramePeriodMs, nullptr);
         return 0;
     }
     case WM_DESTROY:
         KillTimer(hwnd, kFrameTimer);
-        ReleaseWindowResources();
+        StopFrameLoop(g_saverView.frames);
         return 0;
     case WM_SIZE:
         // The preview follows its parent; the animation goes on at the new size.
-        if (g_presenter != nullptr &&
-            (LOWORD(lParam) != g_clientRect.right || HIWORD(lParam) != g_clientRect.bottom)) {
+        if (LOWORD(lParam) != g_clientRect.right || HIWORD(lParam) != g_clientRect.bottom) {
             g_clientRect.right = LOWORD(lParam);
             g_clientRect.bottom = HIWORD(lParam);
-            g_presenter->resize(g_clientRect.right, g_clientRect.bottom);
+            ResizeFrames(g_saverView.frames, g_clientRect.right, g_clientRect.bottom);
         }
         break;
     case WM_TIMER:
         // Whatever the timer's identifier; one that comes before the display can show another
         // frame draws nothing. The model steps by elapsed time, so the animation keeps its speed.
-        if (g_presenter != nullptr &&
-            TakeFrameSlot(&g_saverPacing.pacer, g_saverPacing.readMilliseconds())) {
-            StepFrame();
+        if (TakeFrameSlot(&g_saverView.pacer, g_saverView.readMilliseconds())) {
+            StepFrame(g_saverView.frames);
         }
         return 0;
-    case WM_ERASEBKGND:
-        if (g_presenter == nullptr) {
-            PaintClearColour(hwnd, reinterpret_cast<HDC>(wParam));
-            return 1;
-        }
-        break;
-    case WM_PAINT:
-        if (g_presenter == nullptr) {
-            PAINTSTRUCT paint;
-            PaintClearColour(hwnd, BeginPaint(hwnd, &paint));
-            EndPaint(hwnd, &paint);
-            return 0;
-        }
-        break;
     }
     return DefSaverWindowProc(hwnd, msg, wParam, lParam);
 }
@@ -208,7 +129,7 @@ LRESULT CALLBACK SaverWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
     } catch (...) {
         if (msg == WM_CREATE) {
             KillTimer(hwnd, kFrameTimer);
-            ReleaseWindowResources();
+            StopFrameLoop(g_saverView.frames);
             return -1;
         }
         return 0;

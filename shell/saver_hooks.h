@@ -5,16 +5,19 @@
 
 #include "frames/elapsed.h"
 #include "frames/frame_pacer.h"
+#include "frames/frame_step.h"
 
-// The saver window's frame cadence: no more frames than the display shows.
-struct SaverPacing {
+// The saver window's one view: its frames, and their cadence, no more frames than the display
+// shows.
+struct SaverView {
+    FrameLoop frames;
     FramePacer pacer;             // started at window creation with the display's period
     double (*readMilliseconds)(); // a steady clock; ReadSteadyMilliseconds unless replaced
 };
-extern SaverPacing g_saverPacing;
+extern SaverView g_saverView;
 
-// The saver window's own messages: creation, timer frames, destruction, and painting when no GL
-// context could be had; the rest goes to DefSaverWindowProc.
+// The saver window's own messages: creation, timer frames, size changes and destruction; the rest
+// goes to DefSaverWindowProc.
 LRESULT CALLBACK SaverWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 // Called first with every message the hooks handle; the tests make it throw or take the window's
 // pixel format. Null in the saver.

@@ -3,7 +3,7 @@
 #include "tools/render_options.h"
 
 #include "model/scene.h"
-#include "model/text.h"
+#include "text/text.h"
 #include "ripplefield_version.h"
 
 #include <climits>
@@ -199,10 +199,10 @@ ParseResult ParseArguments(int argc, char** argv, Options* options, std::string*
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
         if (option == "--help" || option == "-h") {
-            return ParseResult::kHelpAsked;
+            return ParseResult::kHelp;
         }
         if (option == "--version") {
-            return ParseResult::kVersionAsked;
+            return ParseResult::kVersion;
         }
         int output = -1;
         for (int k = 0; k < kOutputKinds; ++k) {
@@ -216,12 +216,12 @@ ParseResult ParseArguments(int argc, char** argv, Options* options, std::string*
             *error =
                 (option.compare(0, 1, "-") == 0 ? "unknown option '" : "unexpected argument '") +
                 option + "' (see --help)";
-            return ParseResult::kBadArguments;
+            return ParseResult::kBad;
         }
         // An option in place of the value means the value was left out.
         if (i + 1 == argc || std::strncmp(argv[i + 1], "--", 2) == 0) {
             *error = "missing value after " + option;
-            return ParseResult::kBadArguments;
+            return ParseResult::kBad;
         }
         const std::string value = argv[++i];
         bool ok = true;
@@ -239,10 +239,10 @@ ParseResult ParseArguments(int argc, char** argv, Options* options, std::string*
             ok = ParseTarget(kOutputOptions[output], value, &options->targets[output], error);
         }
         if (!ok) {
-            return ParseResult::kBadArguments;
+            return ParseResult::kBad;
         }
     }
-    return CheckCombination(*options, error) ? ParseResult::kParsed : ParseResult::kBadArguments;
+    return CheckCombination(*options, error) ? ParseResult::kRun : ParseResult::kBad;
 }
 
 bool AnimationTimes(const std::vector<int32_t>& ticks, std::vector<int>* times,

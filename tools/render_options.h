@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "text/text.h"
+
 constexpr int kMaxViewSize = 16384;
 constexpr int kMaxAnimationSize = 16383;    // the largest WebP canvas
 constexpr int kMaxFrameDuration = 16777215; // the longest WebP frame, in ms
@@ -33,8 +35,6 @@ struct Options {
 
 // The file that options name for kind; empty when it is not written.
 const std::string& OutputTarget(const Options& options, OutputKind kind);
-
-enum class ParseResult { kParsed, kHelpAsked, kVersionAsked, kBadArguments };
 
 // Options are read in order; a later copy of an option overrides an earlier one. Whether two
 // outputs are one file is for the file system to say: OpenOutputs checks that.

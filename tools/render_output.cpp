@@ -282,18 +282,19 @@ bool WritePng(FILE* file, int width, int height, RowReader readRow, void* contex
 }
 
 // The model does not change while a frame is drawn, so walking it again yields that frame's cells.
-void WriteCells(FILE* file) {
+void WriteCells(FILE* file, const ModelState& model) {
     FieldFrame frame;
-    PrepareFieldFrame(&frame);
-    WalkField(frame, WriteCellRow, file);
+    PrepareFieldFrame(model, &frame);
+    FieldRowBuffers rows;
+    WalkField(frame, rows, WriteCellRow, file);
 }
 
-void WriteState(FILE* file) {
-    const FrameClock& clock = g_model.clock;
-    const OscillatorBank& bank = g_model.bank;
+void WriteState(FILE* file, const ModelState& model) {
+    const FrameClock& clock = model.clock;
+    const OscillatorBank& bank = model.bank;
     std::fprintf(file, "%.17g %.17g %.17g %.17g\n", clock.time, clock.prevTime, clock.dt,
-                 g_model.scene.letterbox);
-    for (int i = 0; i < g_model.scene.oscillatorCount; ++i) {
+                 model.scene.letterbox);
+    for (int i = 0; i < model.scene.oscillatorCount; ++i) {
         std::fprintf(file, "%d %.17g %.17g %.17g %d\n", i, bank.phase[i], bank.rate[i],
                      bank.target[i], bank.chase[i] ? 1 : 0);
     }

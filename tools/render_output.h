@@ -2,6 +2,7 @@
 // PNG, cell, state and animation writers. Nothing here draws: pictures come in as rows.
 #pragma once
 
+#include "model/scene.h"
 #include "tools/render_options.h"
 
 #include <cstdio>
@@ -31,9 +32,9 @@ typedef void (*RowReader)(int y, unsigned char* rgb, void* context);
 // An 8-bit RGB PNG; false when encoding or writing fails.
 bool WritePng(FILE* file, int width, int height, RowReader readRow, void* context);
 // The model's current frame: its cells in drawing order, one 'x y x2 y2 r g b' a line.
-void WriteCells(FILE* file);
+void WriteCells(FILE* file, const ModelState& model);
 // The clock, the letterbox and every live oscillator of the model.
-void WriteState(FILE* file);
+void WriteState(FILE* file, const ModelState& model);
 
 struct WebPAnimEncoder;
 

@@ -2,13 +2,10 @@
 // the processor or with GL off screen, and writes the last one as a PNG, its cells and the
 // model's state as text, or every frame as an animation.
 #include "frames/frame_step.h"
-#include "model/scene.h"
-#include "model/text.h"
 #include "picture/memory_presenter.h"
-#include "render/frame.h"
-#include "render/gl.h"
 #include "render/gl_context.h"
 #include "render/gl_presenter.h"
+#include "text/text.h"
 #include "tools/render_options.h"
 #include "tools/render_output.h"
 
@@ -30,59 +27,37 @@ void ReportError(const std::string& message) {
     PrintLine("ripplefield-render: " + message);
 }
 
-// GL counts rows upwards from the bottom; the writers take them from the top.
-void ReadGLRow(int y, unsigned char* rgb, void* context) {
-    const int* size = static_cast<const int*>(context);
-    glReadPixels(0, size[1] - 1 - y, size[0], 1, GL_RGB, GL_UNSIGNED_BYTE, rgb);
+// The presenter's rows, for the writers.
+void ReadFrameRow(int y, unsigned char* rgb, void* context) {
+    const FrameLoop& loop = *static_cast<const FrameLoop*>(context);
+    loop.presenter->readRow(loop.frames, y, rgb);
 }
 
-// R, G, B of the memory presenter's RGBA bytes.
-void ReadMemoryRow(int y, unsigned char* rgb, void* context) {
-    const int width = static_cast<const int*>(context)[0];
-    const uint32_t* row = MemoryPresenterPixels() + static_cast<size_t>(y) * width;
-    for (int x = 0; x < width; ++x) {
-        std::memcpy(rgb + 3 * x, &row[x], 3);
-    }
-}
-
-// Where the frames are drawn, chosen once: GL's buffer on a headless context, or the memory
-// presenter's image; and how their rows are read back.
-struct Frames {
-    const Presenter* presenter;
-    RowReader readRow;
-    int size[2]; // width, height: the readers' context
-};
-
-// The scene as the saver starts it, on the chosen presenter. False when the presenter cannot
-// start (no context) or the frame's memory cannot be had: GL's view not drawn (its size is within
-// the limit, the options saw to that), or the picture's image or buffers.
-bool StartFrames(const Options& options, Frames* frames, std::string* error) {
-    static HeadlessView view;
-    view = HeadlessView{options.width, options.height};
+// The scene as the saver starts it (the seed stands for the tick count), shown by the chosen
+// presenter: GL's buffer on a headless context, or the memory presenter's image. False when the
+// presenter cannot start (no context, or no memory for the picture) or its buffers cannot be had.
+bool StartFrames(const Options& options, FrameLoop& loop, HeadlessView* view, std::string* error) {
+    StartFrameLoop(loop, options.seed, options.width, options.height, false);
     const bool gl = options.renderer == Renderer::kGl;
-    *frames = Frames{gl ? &kGlPresenter : &kMemoryPresenter,
-                     gl ? ReadGLRow : ReadMemoryRow,
-                     {options.width, options.height}};
-    if (!frames->presenter->start(gl ? &view : nullptr, options.width, options.height, error)) {
+    const Presenter* presenter = gl ? &kGlPresenter : &kMemoryPresenter;
+    void* frames = presenter->start(gl ? view : nullptr, loop.model, error);
+    if (frames == nullptr) {
         return false;
     }
-    if (gl && !ViewIsDrawn()) {
+    AttachPresenter(loop, presenter, frames);
+    if (!ViewIsDrawn(loop)) {
         *error = "out of memory for a " + std::to_string(options.width) + "x" +
                  std::to_string(options.height) + " frame";
         return false;
     }
-    if (gl) {
-        glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    }
-    StartScene(options.seed, options.width, options.height); // the seed stands for the tick count
-    StartFrameLoop(frames->presenter, false);
     return true;
 }
 
 // Draws every frame, adding each to the animation if one is asked for, and writes the requested
 // outputs of the last one; false on a failed write.
-bool RenderOutputs(const Options& options, Frames* frames, std::string* error) {
-    if (!StartFrames(options, frames, error)) {
+bool RenderOutputs(const Options& options, FrameLoop& loop, HeadlessView* view,
+                   std::string* error) {
+    if (!StartFrames(options, loop, view, error)) {
         return false;
     }
 
@@ -100,13 +75,13 @@ bool RenderOutputs(const Options& options, Frames* frames, std::string* error) {
         }
     }
     for (size_t f = 0; f < options.ticks.size(); ++f) {
-        FreezeFrameCounter(options.ticks[f]);
-        StepFrame();
+        FreezeFrameCounter(loop, options.ticks[f]);
+        StepFrame(loop);
         if (webp == nullptr) {
             continue;
         }
         for (int y = 0; y < options.height; ++y) {
-            frames->readRow(y, &rgb[3 * static_cast<size_t>(options.width) * y], frames->size);
+            ReadFrameRow(y, &rgb[3 * static_cast<size_t>(options.width) * y], &loop);
         }
         if (!AddAnimationFrame(&animation, rgb.data(), times[f])) {
             DiscardAnimation(&animation);
@@ -115,26 +90,22 @@ bool RenderOutputs(const Options& options, Frames* frames, std::string* error) {
             return false;
         }
     }
-    if (options.renderer == Renderer::kGl) {
-        glFinish();
-    }
     if (webp != nullptr && !FinishAnimation(&animation, times.back(), webp)) {
         *error = CannotWrite(OutputKind::kWebp, OutputTarget(options, OutputKind::kWebp),
                              "WebP encoding failed");
         return false;
     }
     FILE* const png = OutputFile(OutputKind::kPng);
-    if (png != nullptr &&
-        !WritePng(png, options.width, options.height, frames->readRow, frames->size)) {
+    if (png != nullptr && !WritePng(png, options.width, options.height, ReadFrameRow, &loop)) {
         *error = CannotWrite(OutputKind::kPng, OutputTarget(options, OutputKind::kPng),
                              "PNG encoding failed");
         return false;
     }
     if (OutputFile(OutputKind::kCells) != nullptr) {
-        WriteCells(OutputFile(OutputKind::kCells));
+        WriteCells(OutputFile(OutputKind::kCells), loop.model);
     }
     if (OutputFile(OutputKind::kState) != nullptr) {
-        WriteState(OutputFile(OutputKind::kState));
+        WriteState(OutputFile(OutputKind::kState), loop.model);
     }
     return true;
 }
@@ -143,17 +114,9 @@ int RunTool(int argc, char** argv) {
     Options options;
     std::string error;
     const ParseResult parsed = ParseArguments(argc, argv, &options, &error);
-    if (parsed == ParseResult::kHelpAsked) {
-        std::fputs(kUsage, stdout);
-        return 0;
-    }
-    if (parsed == ParseResult::kVersionAsked) {
-        std::fputs(kVersion, stdout);
-        return 0;
-    }
-    if (parsed == ParseResult::kBadArguments) {
-        ReportError(error);
-        return kExitBadInput;
+    if (parsed != ParseResult::kRun) {
+        return EndWithoutRun(parsed, kUsage, kVersion, "ripplefield-render: " + error,
+                             kExitBadInput);
     }
 
     InstallOutputSignals();
@@ -168,11 +131,10 @@ int RunTool(int argc, char** argv) {
     }
 
     // The picture needs no context at all.
-    Frames frames = {};
-    const bool rendered = RenderOutputs(options, &frames, &error);
-    if (frames.presenter != nullptr) {
-        frames.presenter->stop();
-    }
+    FrameLoop loop{};
+    HeadlessView view{options.width, options.height};
+    const bool rendered = RenderOutputs(options, loop, &view, &error);
+    StopFrameLoop(loop);
     if (!rendered || !CommitOutputs(&error)) {
         ReportError(error);
         RemoveTemporaries();

@@ -1,7 +1,7 @@
-// options.cpp -- ripplefield-wayland's command line and RIPPLEFIELD_FREEZE's value.
+// options.cpp -- ripplefield-wayland's command line.
 #include "wayland/options.h"
 
-#include "model/text.h"
+#include "text/text.h"
 #include "ripplefield_version.h"
 
 #include <cstring>
@@ -25,8 +25,8 @@ constexpr int64_t kMostFps = 1000;
 
 } // namespace
 
-WaylandParse ParseWaylandOptions(int argc, const char* const* argv, WaylandOptions* options,
-                                 std::string* error) {
+ParseResult ParseWaylandOptions(int argc, const char* const* argv, WaylandOptions* options,
+                                std::string* error) {
     *options = WaylandOptions{};
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
@@ -35,10 +35,10 @@ WaylandParse ParseWaylandOptions(int argc, const char* const* argv, WaylandOptio
             return name != nullptr && std::strcmp(name, option) == 0;
         };
         if (is("help") || is("h")) {
-            return WaylandParse::kHelp;
+            return ParseResult::kHelp;
         }
         if (is("version")) {
-            return WaylandParse::kVersion;
+            return ParseResult::kVersion;
         }
         if (is("window")) {
             options->window = true;
@@ -50,17 +50,17 @@ WaylandParse ParseWaylandOptions(int argc, const char* const* argv, WaylandOptio
         }
         if (!is("output") && !is("max-fps")) {
             *error = std::string("unknown option '") + arg + "' (see --help)";
-            return WaylandParse::kBad;
+            return ParseResult::kBad;
         }
         if (i + 1 == argc) {
             *error = std::string(arg) + " needs a value";
-            return WaylandParse::kBad;
+            return ParseResult::kBad;
         }
         const char* value = argv[++i];
         if (is("output")) {
             if (value[0] == '\0') {
                 *error = std::string(arg) + " needs an output's name";
-                return WaylandParse::kBad;
+                return ParseResult::kBad;
             }
             options->output = value;
             continue;
@@ -68,9 +68,9 @@ WaylandParse ParseWaylandOptions(int argc, const char* const* argv, WaylandOptio
         int64_t fps = 0;
         if (!ParseInteger(value, Signs::kNone, 10, &fps) || fps < 1 || fps > kMostFps) {
             *error = std::string(arg) + " '" + value + "' is not a whole number from 1 to 1000";
-            return WaylandParse::kBad;
+            return ParseResult::kBad;
         }
         options->maxFps = static_cast<int>(fps);
     }
-    return WaylandParse::kRun;
+    return ParseResult::kRun;
 }

@@ -1,8 +1,10 @@
-// options.h -- ripplefield-wayland's command line and RIPPLEFIELD_FREEZE's value.
+// options.h -- ripplefield-wayland's command line.
 #pragma once
 
 #include <cstdint>
 #include <string>
+
+#include "text/text.h"
 
 struct WaylandOptions {
     bool window;        // --window: one ordinary window instead of covering the outputs
@@ -11,12 +13,10 @@ struct WaylandOptions {
     bool showFps;
 };
 
-enum class WaylandParse { kRun, kHelp, kVersion, kBad };
-
 // Reads the command line (options take one dash or two; a later one overrides an earlier one).
 // On kBad, error holds the one line for stderr.
-WaylandParse ParseWaylandOptions(int argc, const char* const* argv, WaylandOptions* options,
-                                 std::string* error);
+ParseResult ParseWaylandOptions(int argc, const char* const* argv, WaylandOptions* options,
+                                std::string* error);
 
 // What --help prints.
 extern const char kWaylandUsage[];

@@ -3,12 +3,12 @@
 #include "wayland/shm_presenter_wayland.h"
 
 #include "model/band.h"
-#include "model/scene.h"
-#include "picture/font.h"
 #include "picture/picture.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <cstddef>
+#include <cstdint>
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -16,14 +16,31 @@
 
 namespace {
 
-// The process-wide record of the presenter: where buffers come from and the surface in hand.
-struct ShmPresenter {
-    wl_shm* shm;
-    ShmSurface* surface;
-    TexelLayout layout; // XRGB8888, which every compositor takes: a native 32-bit 0xXXRRGGBB
+constexpr int kShmBuffers = 2;
+
+// XRGB8888, which every compositor takes: a native 32-bit 0xXXRRGGBB.
+constexpr TexelLayout kShmLayout = {16, 8, 0, 0};
+
+struct ShmBuffer {
+    wl_buffer* buffer;
+    PictureImage image; // its pixels, and what the last frame drawn into it left there
+    bool busy;          // attached and not yet released by the compositor
 };
 
-ShmPresenter g_shmPresenter = {nullptr, nullptr, {16, 8, 0, 0}};
+// One surface's buffers: the presenter's instance.
+struct ShmFrames {
+    ShmTarget target;
+    int width, height; // of the buffers, in physical pixels
+    int fd;            // the pool's shared-memory file
+    void* memory;
+    size_t size;
+    wl_shm_pool* pool;
+    ShmBuffer buffers[kShmBuffers];
+    PictureBuffers picture;
+    int drawn;                    // the buffer just drawn, -1 for none
+    int bandTop, bandEnd;         // rows the band covers in the frame just drawn, from the top
+    int lastBandTop, lastBandEnd; // and in the last one presented, for the damage
+};
 
 void OnBufferRelease(void* data, wl_buffer*) {
     static_cast<ShmBuffer*>(data)->busy = false;
@@ -31,7 +48,7 @@ void OnBufferRelease(void* data, wl_buffer*) {
 
 const wl_buffer_listener kBufferListener = {OnBufferRelease};
 
-void DestroyBuffers(ShmSurface* s) {
+void DestroyBuffers(ShmFrames* s) {
     for (ShmBuffer& b : s->buffers) {
         if (b.buffer != nullptr) {
             wl_buffer_destroy(b.buffer);
@@ -43,8 +60,6 @@ void DestroyBuffers(ShmSurface* s) {
     }
     if (s->memory != nullptr) {
         munmap(s->memory, s->size);
-        // New buffers may be mapped where these were: the picture must not trust their margins.
-        ForgetPictureContents();
     }
     if (s->fd >= 0) {
         close(s->fd);
@@ -56,17 +71,18 @@ void DestroyBuffers(ShmSurface* s) {
     s->drawn = -1;
 }
 
-// Buffers for width x height physical pixels; none (and nothing drawn) for an empty view, one too
-// large, or memory that cannot be had.
-void CreateBuffers(ShmSurface* s, int width, int height) {
+// Buffers for the model's view in physical pixels; none (and nothing drawn) for an empty view,
+// one too large, or memory that cannot be had.
+void CreateBuffers(ShmFrames* s, const ModelState& model) {
     DestroyBuffers(s);
+    const int width = model.scene.viewWidth;
+    const int height = model.scene.viewHeight;
     s->width = width;
     s->height = height;
-    s->pictureSized = false;
     s->lastBandTop = 0;
     s->lastBandEnd = height; // the first frame damages everything
     const long long pixels = static_cast<long long>(width) * height;
-    if (width <= 0 || height <= 0 || pixels > kMaxViewPixels || g_shmPresenter.shm == nullptr) {
+    if (width <= 0 || height <= 0 || pixels > kMaxViewPixels || !SizePicture(s->picture, model)) {
         return;
     }
     const size_t bytes = static_cast<size_t>(pixels) * 4;
@@ -89,55 +105,40 @@ void CreateBuffers(ShmSurface* s, int width, int height) {
     }
     s->memory = memory;
     s->size = bytes * kShmBuffers;
-    s->pool = wl_shm_create_pool(g_shmPresenter.shm, s->fd, static_cast<int32_t>(s->size));
+    s->pool = wl_shm_create_pool(s->target.shm, s->fd, static_cast<int32_t>(s->size));
     for (int i = 0; i < kShmBuffers; ++i) {
         ShmBuffer& b = s->buffers[i];
-        b.pixels = reinterpret_cast<uint32_t*>(static_cast<char*>(memory) + bytes * i);
+        uint32_t* pixels = reinterpret_cast<uint32_t*>(static_cast<char*>(memory) + bytes * i);
+        b.image = PictureImage{pixels, width, height, width, kShmLayout, {}};
         b.buffer = wl_shm_pool_create_buffer(s->pool, static_cast<int32_t>(bytes * i), width,
                                              height, width * 4, WL_SHM_FORMAT_XRGB8888);
         wl_buffer_add_listener(b.buffer, &kBufferListener, &b);
     }
-    ForgetPictureContents();
 }
 
-bool StartShm(void* surface, int width, int height, std::string* error) {
-    ShmSurface* s = static_cast<ShmSurface*>(surface);
-    if (g_shmPresenter.shm == nullptr) {
+void* StartShm(void* surface, const ModelState& model, std::string* error) {
+    const ShmTarget* target = static_cast<const ShmTarget*>(surface);
+    if (target->shm == nullptr) {
         *error = "the compositor offers no shared memory (wl_shm)";
-        return false;
+        return nullptr;
     }
+    ShmFrames* s = new ShmFrames{};
+    s->target = *target;
     s->fd = -1;
     s->drawn = -1;
-    g_shmPresenter.surface = s;
-    CreateBuffers(s, width, height);
-    return true;
+    CreateBuffers(s, model);
+    return s;
 }
 
-void ResizeShm(int width, int height) {
-    ShmSurface* s = g_shmPresenter.surface;
-    CreateBuffers(s, width, height);
-    g_model.scene.viewWidth = width;
-    g_model.scene.viewHeight = height;
+void ResizeShm(void* frames, const ModelState& model) {
+    CreateBuffers(static_cast<ShmFrames*>(frames), model);
 }
 
-// The band's rows from the top, as the picture puts them.
-void BandSpan(int height, int* top, int* end) {
-    const BandRows band = BandRowsOf(height, g_model.scene.letterbox);
-    *top = std::clamp(height - band.viewY - band.viewHeight, 0, height);
-    *end = std::clamp(height - band.viewY, *top, height);
-}
-
-bool DrawShm(const char* readout) {
-    ShmSurface* s = g_shmPresenter.surface;
+bool DrawShm(void* frames, const ModelState& model, const char* readout) {
+    ShmFrames* s = static_cast<ShmFrames*>(frames);
     s->drawn = -1;
     if (s->pool == nullptr) {
         return false;
-    }
-    if (!s->pictureSized) {
-        if (!SizePicture(s->width, s->height)) {
-            return false;
-        }
-        s->pictureSized = true;
     }
     int free = 0;
     while (free < kShmBuffers && s->buffers[free].busy) {
@@ -146,13 +147,15 @@ bool DrawShm(const char* readout) {
     if (free == kShmBuffers) {
         return false; // the compositor holds both; this frame is skipped
     }
-    const PictureImage image{s->buffers[free].pixels, s->width, s->height, s->width,
-                             g_shmPresenter.layout};
-    DrawPictureFrame(image);
+    if (!DrawPicture(model, s->picture, s->buffers[free].image, readout)) {
+        return false;
+    }
+    const BandRows band = BandRowsOf(s->height, model.scene.letterbox);
+    s->bandTop = std::clamp(s->height - band.viewY - band.viewHeight, 0, s->height);
+    s->bandEnd = std::clamp(s->height - band.viewY, s->bandTop, s->height);
     if (readout != nullptr) {
-        DrawPictureText(image, readout);
-        s->lastBandTop = 0; // the text may lie in the margins: damage it all
-        s->lastBandEnd = s->height;
+        s->bandTop = 0; // the text may lie in the margins: damage it all
+        s->bandEnd = s->height;
     }
     s->drawn = free;
     return true;
@@ -160,41 +163,34 @@ bool DrawShm(const char* readout) {
 
 // Damage: the rows of this frame's band and of the last one (margins follow the band), all of
 // it while a readout is drawn or after new buffers.
-void PresentShm() {
-    ShmSurface* s = g_shmPresenter.surface;
+void PresentShm(void* frames) {
+    ShmFrames* s = static_cast<ShmFrames*>(frames);
     if (s->drawn < 0) {
         return;
     }
     ShmBuffer& b = s->buffers[s->drawn];
-    int top = 0;
-    int end = 0;
-    BandSpan(s->height, &top, &end);
-    const int first = std::min(top, s->lastBandTop);
-    const int last = std::max(end, s->lastBandEnd);
-    s->lastBandTop = top;
-    s->lastBandEnd = end;
-    wl_surface_attach(s->surface, b.buffer, 0, 0);
-    wl_surface_damage_buffer(s->surface, 0, first, s->width, std::max(last - first, 0));
+    const int first = std::min(s->bandTop, s->lastBandTop);
+    const int last = std::max(s->bandEnd, s->lastBandEnd);
+    s->lastBandTop = s->bandTop;
+    s->lastBandEnd = s->bandEnd;
+    wl_surface_attach(s->target.surface, b.buffer, 0, 0);
+    wl_surface_damage_buffer(s->target.surface, 0, first, s->width, std::max(last - first, 0));
     b.busy = true;
     s->drawn = -1;
 }
 
-void StopShm() {
-    ShmSurface* s = g_shmPresenter.surface;
-    if (s != nullptr) {
-        DestroyBuffers(s);
-    }
-    g_shmPresenter.surface = nullptr;
+void StopShm(void* frames) {
+    ShmFrames* s = static_cast<ShmFrames*>(frames);
+    DestroyBuffers(s);
+    delete s;
+}
+
+bool ShmDrawsView(void* frames) {
+    return static_cast<ShmFrames*>(frames)->pool != nullptr;
 }
 
 } // namespace
 
-void SetShmGlobal(wl_shm* shm) {
-    g_shmPresenter.shm = shm;
-}
-
-void UseShmSurface(ShmSurface* surface) {
-    g_shmPresenter.surface = surface;
-}
-
-const Presenter kShmPresenter = {"shm", StartShm, ResizeShm, DrawShm, PresentShm, StopShm};
+const Presenter kShmPresenter = {
+    PresentChoice::kImage, StartShm, ResizeShm, DrawShm, PresentShm, StopShm, nullptr, nullptr,
+    ShmDrawsView};

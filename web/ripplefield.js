@@ -49,7 +49,7 @@ function RippleImports(memory, busy) {
 // the counter as ms, else frames read the page's counter (performance.now()'s whole milliseconds,
 // wrapped to 32 bits as the native counter is); frame() steps one frame and gives whether it was
 // drawn; pixels() is that frame, RGBA bytes from the top, valid until the next call. busy() is how
-// long the page's frames have taken, in milliseconds.
+// long the page's frames have taken, in milliseconds. clearColour(): the background, as CSS.
 async function LoadRippleField(bytes, busy = () => 0) {
     let instance = null;
     const imports = RippleImports(() => instance.exports.memory, busy);
@@ -72,6 +72,10 @@ async function LoadRippleField(bytes, busy = () => 0) {
     ripple.frame = () => e.RippleFrame() !== 0;
     ripple.pixels = () => new Uint8ClampedArray(e.memory.buffer, e.RipplePixels(),
                                                 4 * ripple.width * ripple.height);
+    ripple.clearColour = () => {
+        const pixel = e.RippleClearPixel(); // RGBA in memory order
+        return `rgb(${pixel & 255}, ${(pixel >> 8) & 255}, ${(pixel >> 16) & 255})`;
+    };
     return ripple;
 }
 
@@ -190,7 +194,8 @@ function MakeSaver(page) {
             saver.enter();
         }
     };
-    // A press that leaves full screen must not have its click take it back there.
+    // A press that leaves full screen must not have its click take it back there. Every press comes
+    // here, full screen or not: a right or middle press has no click to clear the flag.
     saver.buttonPressed = () => {
         saver.pressedToLeave = saver.full;
         saver.leave();
@@ -265,7 +270,7 @@ async function RunPage() {
         saver.fullScreenChanged(document.fullscreenElement !== null));
     document.addEventListener("visibilitychange", () => saver.holdScreen());
     addEventListener("pointermove", (event) => saver.pointerMoved(event.screenX, event.screenY));
-    addEventListener("pointerdown", () => saver.full && saver.buttonPressed());
+    addEventListener("pointerdown", () => saver.buttonPressed());
     addEventListener("click", () => saver.clicked());
     addEventListener("keydown", (event) => saver.keyPressed(event.repeat));
 
@@ -291,16 +296,21 @@ async function RunPage() {
                                 wanted.height !== canvas.height)) {
             canvas.width = wanted.width;
             canvas.height = wanted.height;
+            let drawable;
             if (started) {
-                ripple.resize(wanted.width, wanted.height);
+                drawable = ripple.resize(wanted.width, wanted.height);
             } else {
-                ripple.start(seed, wanted.width, wanted.height, showFps);
+                drawable = ripple.start(seed, wanted.width, wanted.height, showFps);
                 if (freeze) {
                     ripple.freeze(freeze.counter);
                 }
                 started = true;
             }
             image = null;
+            if (!drawable) { // too large: the background, not the canvas's black
+                context.fillStyle = ripple.clearColour();
+                context.fillRect(0, 0, canvas.width, canvas.height);
+            }
         }
         if (!started) {
             return;

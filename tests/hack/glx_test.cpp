@@ -78,8 +78,17 @@ class GlxTest : public RendererTest {
         ASSERT_TRUE(StartXvfb({"320x240x24"}, &server_));
         display_ = XOpenDisplay(server_.display.c_str());
         ASSERT_NE(display_, nullptr);
-        ResetModelState();
     }
+    // A loop of that scene on the GL presenter, started on the window.
+    void StartGlFrames(FrameLoop& loop, Window window, int width, int height, bool showFps) {
+        StartFrameLoop(loop, 2027, width, height, showFps);
+        view_ = X11View{display_, window, nullptr};
+        std::string error;
+        void* frames = kGlPresenter.start(&view_, loop.model, &error);
+        ASSERT_NE(frames, nullptr) << error;
+        AttachPresenter(loop, &kGlPresenter, frames);
+    }
+    X11View view_{};
     void TearDown() override {
         RendererTest::TearDown();
         if (display_ != nullptr) {
@@ -143,26 +152,24 @@ TEST_F(GlxTest, FramesAreTheHeadlessRenderersPixelForPixel) {
     ASSERT_FALSE(expected.empty()) << "the still tool drew no frame";
     for (const bool doubleBuffered : {true, false}) {
         SCOPED_TRACE(doubleBuffered ? "double-buffered visual" : "single-buffered visual");
-        ResetModelState(); // the clock as the still tool starts it
         const Window window = MakeGLWindow(w, h, doubleBuffered);
         ASSERT_NE(window, 0u) << "Xvfb offers no such visual";
         X11View view{display_, window, nullptr};
-        SeedRandom(99);
         const GLContext context = CreateGLContext(&view);
         ASSERT_NE(context.render, nullptr) << view.error;
         EXPECT_EQ(glXGetCurrentContext(), static_cast<GLXContext>(context.render));
         EXPECT_EQ(glXGetCurrentDrawable(), window);
-        // The front end seeds its scene; the context leaves the model alone.
-        EXPECT_EQ(g_model.randomState, 99u);
         GLint buffered = -1;
         glGetIntegerv(GL_DOUBLEBUFFER, &buffered);
         EXPECT_EQ(buffered != 0, doubleBuffered);
 
-        SeedRandom(2027);
-        InitGLState(w, h);
+        ModelState model{}; // the clock as the still tool starts it
+        StartScene(model, 2027, w, h);
+        GlView glView{};
+        InitGLState(glView, model);
         for (const int tick : {700, 716, 733, 750}) {
-            AdvanceFrame(tick);
-            DrawFrame();
+            AdvanceFrame(model, tick);
+            DrawFrame(glView, model);
         }
         glFinish();
         glReadBuffer(doubleBuffered ? GL_BACK : GL_FRONT);
@@ -189,33 +196,28 @@ TEST_F(GlxTest, FramesAreTheHeadlessRenderersPixelForPixel) {
 
 TEST_F(GlxTest, PictureTakesANewSizeWithoutStartingAgain) {
     const Window window = MakeWindow(display_, 0, 0, 120, 90, 0x00ff00);
-    X11View view{display_, window, nullptr};
-    std::string error;
-    ASSERT_TRUE(kGlPresenter.start(&view, 120, 90, &error)) << error;
-    StartScene(2027, 120, 90);
-    StartFrameLoop(&kGlPresenter, false);
+    FrameLoop loop{};
+    ASSERT_NO_FATAL_FAILURE(StartGlFrames(loop, window, 120, 90, false));
     for (const int tick : {700, 716}) {
-        FreezeFrameCounter(tick);
-        StepFrame();
+        FreezeFrameCounter(loop, tick);
+        StepFrame(loop);
     }
-    const ModelState before = g_model;
+    const ModelState before = loop.model;
     XResizeWindow(display_, window, 200, 150);
     XSync(display_, False);
-    kGlPresenter.resize(200, 150);
-    EXPECT_EQ(g_model.scene.viewWidth, 200);
-    EXPECT_EQ(g_model.scene.viewHeight, 150);
-    EXPECT_EQ(std::memcmp(&before.bank, &g_model.bank, sizeof before.bank), 0)
+    ResizeFrames(loop, 200, 150);
+    EXPECT_EQ(std::memcmp(&before.bank, &loop.model.bank, sizeof before.bank), 0)
         << "the oscillators started again";
-    EXPECT_EQ(g_model.randomState, before.randomState);
-    EXPECT_EQ(g_model.clock.time, before.clock.time);
+    EXPECT_EQ(loop.model.randomState, before.randomState);
+    EXPECT_EQ(loop.model.clock.time, before.clock.time);
 
-    AdvanceFrame(733);
-    DrawFrame();
+    AdvanceFrame(loop.model, 733);
+    ASSERT_TRUE(loop.presenter->draw(loop.frames, loop.model, nullptr)); // not shown: read back
     glFinish();
     glReadBuffer(GL_BACK);
-    EXPECT_NEAR(g_model.clock.dt, 0.017, 1e-12);
-    EXPECT_TRUE(FrameMatchesCells(ReadFramePixels(200, 150), 200, 150));
-    kGlPresenter.stop();
+    EXPECT_NEAR(loop.model.clock.dt, 0.017, 1e-12);
+    EXPECT_TRUE(FrameMatchesCells(loop.model, ReadFramePixels(200, 150), 200, 150));
+    StopFrameLoop(loop);
     EXPECT_EQ(glXGetCurrentContext(), nullptr);
 }
 
@@ -231,20 +233,17 @@ TEST_F(GlxTest, AContextThatFailsToBecomeCurrentIsReleased) {
 // A frame whose drawing finds that the view cannot be drawn (its buffers sized again for another
 // submission mode, past the pixel limit) is not shown, with the readout or without.
 TEST_F(GlxTest, AFrameThatWasNotDrawnIsNotShown) {
-    X11View view{display_, MakeGLWindow(64, 48, true), nullptr};
-    std::string error;
-    ASSERT_TRUE(kGlPresenter.start(&view, 64, 48, &error)) << error;
-    StartScene(2027, 64, 48);
-    StartFrameLoop(&kGlPresenter, true);
+    FrameLoop loop{};
+    ASSERT_NO_FATAL_FAILURE(StartGlFrames(loop, MakeGLWindow(64, 48, true), 64, 48, true));
     const int swaps = g_swaps;
-    FreezeFrameCounter(700);
-    EXPECT_TRUE(StepFrame());
+    FreezeFrameCounter(loop, 700);
+    EXPECT_TRUE(StepFrame(loop));
     EXPECT_EQ(g_swaps, swaps + 1);
     SetFrameLimits(FrameLimits{0, 1, false});
     SelectSubmitMode(savedMode_ == SubmitMode::kBatched ? SubmitMode::kTexture
                                                         : SubmitMode::kBatched);
-    FreezeFrameCounter(716);
-    EXPECT_FALSE(StepFrame());
+    FreezeFrameCounter(loop, 716);
+    EXPECT_FALSE(StepFrame(loop));
     EXPECT_EQ(g_swaps, swaps + 1) << "a frame not drawn was shown";
-    kGlPresenter.stop();
+    StopFrameLoop(loop);
 }

@@ -117,12 +117,11 @@ TEST_F(HackProcessTest, FollowsAResize) {
 // presenter line when it has one, as rows from the top.
 std::vector<Rgb> FrozenPicture(int width, int height, uint32_t seed, int ms, const char* presenter,
                                int* readoutTop, int* readoutEnd) {
-    RunModelTo(width, height, seed, {ms});
+    const ModelState model = ModelAt(width, height, seed, {ms});
     std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
-    const PictureImage image{pixels.data(), width, height, width, {16, 8, 0, 0}};
-    EXPECT_TRUE(SizePicture(width, height));
-    ForgetPictureContents(); // a new buffer, perhaps where the last one was
-    DrawPictureFrame(image);
+    PictureImage image{pixels.data(), width, height, width, {16, 8, 0, 0}, {}};
+    PictureBuffers buffers;
+    EXPECT_TRUE(DrawPicture(model, buffers, image, nullptr));
     *readoutTop = *readoutEnd = 0;
     if (presenter != nullptr) {
         const std::string text = std::string("FPS: --\nLoad: --%\nPresenter: ") + presenter;
@@ -428,7 +427,7 @@ TEST_F(HackProcessTest, BadInputGetsOneLineAndExitOne) {
         {{"--window-id", "0x1fffff0"},
          {"RIPPLEFIELD_PRESENT=x\x1b[31m\ny"},
          false,
-         "RIPPLEFIELD_PRESENT=x?[31m?y is not gl, image or auto: using auto\n"
+         "ripplefield: RIPPLEFIELD_PRESENT=x?[31m?y is not gl, image or auto: using auto\n"
          "ripplefield: window 0x1fffff0 does not exist"},
         {{"--window-id", WindowIdText(inputOnly)},
          {},

@@ -11,10 +11,10 @@ namespace {
 using AnimationTest = ModelTest;
 
 TEST_F(AnimationTest, ClockTakesSecondsFromTheCounter) {
-    TickClock(700);
-    EXPECT_TRUE(Close(g_model.clock.time, 0.7));
-    EXPECT_EQ(g_model.clock.prevTime, 0.0);
-    EXPECT_EQ(g_model.clock.dt, g_model.clock.time); // the first frame's dt is the first reading
+    TickClock(model, 700);
+    EXPECT_TRUE(Close(model.clock.time, 0.7));
+    EXPECT_EQ(model.clock.prevTime, 0.0);
+    EXPECT_EQ(model.clock.dt, model.clock.time); // the first frame's dt is the first reading
 }
 
 // The step between two readings: across the counter's 32-bit wrap it is the time that passed;
@@ -36,19 +36,19 @@ TEST_F(AnimationTest, StepIsTheWrappedDifferenceOfTheReadings) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.from << " -> " << c.to);
-        ResetModelState();
-        ResetScene();
-        AdvanceFrame(c.from);
-        const double phase0 = g_model.bank.phase[0];
-        AdvanceFrame(c.to);
-        EXPECT_EQ(g_model.clock.prevTime, c.from * 0.001);
-        EXPECT_EQ(g_model.clock.time, c.to * 0.001);
+        model = ModelState{};
+        ResetScene(model);
+        AdvanceFrame(model, c.from);
+        const double phase0 = model.bank.phase[0];
+        AdvanceFrame(model, c.to);
+        EXPECT_EQ(model.clock.prevTime, c.from * 0.001);
+        EXPECT_EQ(model.clock.time, c.to * 0.001);
         if (c.wrappedDt == 0.0) {
-            EXPECT_EQ(g_model.clock.dt, c.to * 0.001 - c.from * 0.001);
+            EXPECT_EQ(model.clock.dt, c.to * 0.001 - c.from * 0.001);
         } else {
-            EXPECT_TRUE(Close(g_model.clock.dt, c.wrappedDt));
+            EXPECT_TRUE(Close(model.clock.dt, c.wrappedDt));
         }
-        EXPECT_TRUE(Close(g_model.bank.phase[0], phase0 + 0.001 * g_model.clock.dt));
+        EXPECT_TRUE(Close(model.bank.phase[0], phase0 + 0.001 * model.clock.dt));
     }
 }
 
@@ -88,113 +88,113 @@ TEST(ElapsedCounter, WrapsAsAThirtyTwoBitCount) {
 }
 
 TEST_F(AnimationTest, FramesMatchAnIndependentRun) {
-    SeedRandom(12345);
-    ResetScene();
+    SeedRandom(model, 12345);
+    ResetScene(model);
     const int frames = sizeof kRunTicks / sizeof kRunTicks[0];
     for (int f = 0; f < frames; ++f) {
-        const uint32_t before = g_model.randomState;
-        AdvanceFrame(kRunTicks[f]);
+        const uint32_t before = model.randomState;
+        AdvanceFrame(model, kRunTicks[f]);
         // Two draws per oscillator, two more per target change.
-        EXPECT_EQ(DrawsBetween(before, g_model.randomState), kRunDraws[f]) << "frame " << f;
-        EXPECT_TRUE(Close(g_model.clock.time, kRunClock[3 * f])) << f;
-        EXPECT_TRUE(Close(g_model.clock.prevTime, kRunClock[3 * f + 1])) << f;
-        EXPECT_TRUE(Close(g_model.clock.dt, kRunClock[3 * f + 2])) << f;
+        EXPECT_EQ(DrawsBetween(before, model.randomState), kRunDraws[f]) << "frame " << f;
+        EXPECT_TRUE(Close(model.clock.time, kRunClock[3 * f])) << f;
+        EXPECT_TRUE(Close(model.clock.prevTime, kRunClock[3 * f + 1])) << f;
+        EXPECT_TRUE(Close(model.clock.dt, kRunClock[3 * f + 2])) << f;
     }
-    EXPECT_EQ(g_model.randomState, kRunRandomState);
+    EXPECT_EQ(model.randomState, kRunRandomState);
     for (int i = 0; i < 45; ++i) {
-        EXPECT_TRUE(Close(g_model.bank.phase[i], kRunPhase[i])) << i;
-        EXPECT_TRUE(Close(g_model.bank.rate[i], kRunRate[i])) << i;
-        EXPECT_TRUE(Close(g_model.bank.target[i], kRunTarget[i])) << i;
-        EXPECT_EQ(g_model.bank.chase[i], kRunChase[i]) << i;
+        EXPECT_TRUE(Close(model.bank.phase[i], kRunPhase[i])) << i;
+        EXPECT_TRUE(Close(model.bank.rate[i], kRunRate[i])) << i;
+        EXPECT_TRUE(Close(model.bank.target[i], kRunTarget[i])) << i;
+        EXPECT_EQ(model.bank.chase[i], kRunChase[i]) << i;
     }
-    EXPECT_TRUE(Close(g_model.scene.letterbox, kRunLetterbox)); // from oscillator 7
+    EXPECT_TRUE(Close(model.scene.letterbox, kRunLetterbox)); // from oscillator 7
 }
 
 TEST_F(AnimationTest, ZeroDtMovesRatesButNoPhase) {
-    ResetScene();
-    AdvanceFrame(0); // dt 0
-    OscillatorBank before = g_model.bank;
+    ResetScene(model);
+    AdvanceFrame(model, 0); // dt 0
+    OscillatorBank before = model.bank;
     for (int i = 0; i < 45; ++i) {
-        g_model.bank.chase[i] = i % 2; // some chasing, some coasting
+        model.bank.chase[i] = i % 2; // some chasing, some coasting
         before.chase[i] = i % 2;
-        g_model.bank.target[i] = -0.03;
+        model.bank.target[i] = -0.03;
         before.target[i] = -0.03;
     }
-    const uint32_t state = g_model.randomState;
-    AdvanceFrame(0);
-    EXPECT_EQ(DrawsBetween(state, g_model.randomState), 90); // no toggle, no target change
+    const uint32_t state = model.randomState;
+    AdvanceFrame(model, 0);
+    EXPECT_EQ(DrawsBetween(state, model.randomState), 90); // no toggle, no target change
     for (int i = 0; i < 45; ++i) {
-        EXPECT_EQ(g_model.bank.chase[i], before.chase[i]) << i;
-        EXPECT_EQ(g_model.bank.target[i], -0.03) << i;
-        EXPECT_EQ(g_model.bank.phase[i], before.phase[i]) << i;
+        EXPECT_EQ(model.bank.chase[i], before.chase[i]) << i;
+        EXPECT_EQ(model.bank.target[i], -0.03) << i;
+        EXPECT_EQ(model.bank.phase[i], before.phase[i]) << i;
         const double expected = before.chase[i] ? before.rate[i] + (-0.03 - before.rate[i]) * 0.001
                                                 : before.rate[i] * 0.999;
-        EXPECT_TRUE(Close(g_model.bank.rate[i], expected)) << i;
+        EXPECT_TRUE(Close(model.bank.rate[i], expected)) << i;
     }
 }
 
 TEST_F(AnimationTest, LongStallTogglesAndRetargetsEveryOscillator) {
-    ResetScene();
-    const uint32_t state = g_model.randomState;
-    AdvanceFrame(10000); // dt = 10 s: 0.1 * dt = 1 beats every draw
-    EXPECT_EQ(DrawsBetween(state, g_model.randomState), 180);
+    ResetScene(model);
+    const uint32_t state = model.randomState;
+    AdvanceFrame(model, 10000); // dt = 10 s: 0.1 * dt = 1 beats every draw
+    EXPECT_EQ(DrawsBetween(state, model.randomState), 180);
     int positive = 0;
     for (int i = 0; i < 45; ++i) {
-        EXPECT_EQ(g_model.bank.chase[i], 0) << i;
-        const double magnitude = std::fabs(g_model.bank.target[i]);
+        EXPECT_EQ(model.bank.chase[i], 0) << i;
+        const double magnitude = std::fabs(model.bank.target[i]);
         EXPECT_GE(magnitude, 0.02) << i;
         EXPECT_LT(magnitude, 0.04) << i;
-        positive += g_model.bank.target[i] > 0;
+        positive += model.bank.target[i] > 0;
     }
     EXPECT_GT(positive, 0);
     EXPECT_LT(positive, 45);
 }
 
 TEST_F(AnimationTest, NegativeDtFailsEveryTestAndRunsPhasesBackwards) {
-    ResetScene();
-    AdvanceFrame(5000);
-    const OscillatorBank before = g_model.bank;
-    const uint32_t state = g_model.randomState;
-    AdvanceFrame(3000); // the counter went back 2 s
-    EXPECT_TRUE(Close(g_model.clock.dt, -2.0));
-    EXPECT_EQ(DrawsBetween(state, g_model.randomState), 90);
-    EXPECT_LT(g_model.bank.phase[0], before.phase[0]);
+    ResetScene(model);
+    AdvanceFrame(model, 5000);
+    const OscillatorBank before = model.bank;
+    const uint32_t state = model.randomState;
+    AdvanceFrame(model, 3000); // the counter went back 2 s
+    EXPECT_TRUE(Close(model.clock.dt, -2.0));
+    EXPECT_EQ(DrawsBetween(state, model.randomState), 90);
+    EXPECT_LT(model.bank.phase[0], before.phase[0]);
     for (int i = 0; i < 45; ++i) {
-        EXPECT_EQ(g_model.bank.chase[i], before.chase[i]) << i;
-        EXPECT_EQ(g_model.bank.target[i], before.target[i]) << i;
-        if (i > 0 && g_model.bank.rate[i] != 0.0) {
+        EXPECT_EQ(model.bank.chase[i], before.chase[i]) << i;
+        EXPECT_EQ(model.bank.target[i], before.target[i]) << i;
+        if (i > 0 && model.bank.rate[i] != 0.0) {
             // Each phase moves against the sign of its rate.
-            EXPECT_EQ(g_model.bank.phase[i]<before.phase[i], g_model.bank.rate[i]> 0) << i;
+            EXPECT_EQ(model.bank.phase[i]<before.phase[i], model.bank.rate[i]> 0) << i;
         }
     }
 }
 
 TEST_F(AnimationTest, CoastingRateDecaysGeometricallyAndKeepsItsSign) {
-    ResetScene();
-    g_model.bank.chase[5] = 0;
-    g_model.bank.rate[5] = -0.04;
+    ResetScene(model);
+    model.bank.chase[5] = 0;
+    model.bank.rate[5] = -0.04;
     for (int frame = 1; frame <= 3000; ++frame) {
-        AdvanceFrame(0); // dt 0 keeps chase as it is
+        AdvanceFrame(model, 0); // dt 0 keeps chase as it is
     }
-    EXPECT_TRUE(Close(g_model.bank.rate[5], -0.04 * std::pow(0.999, 3000)));
-    EXPECT_LT(g_model.bank.rate[5], 0.0);
+    EXPECT_TRUE(Close(model.bank.rate[5], -0.04 * std::pow(0.999, 3000)));
+    EXPECT_LT(model.bank.rate[5], 0.0);
 }
 
 TEST_F(AnimationTest, PhaseAdvanceDependsOnTheIndexGroup) {
-    ResetScene();
-    g_model.scene.gainA = 2.0;
-    g_model.scene.gainB = 3.0;
-    g_model.scene.tailGain = 5.0;
-    OscillatorBank& bank = g_model.bank;
+    ResetScene(model);
+    model.scene.gainA = 2.0;
+    model.scene.gainB = 3.0;
+    model.scene.tailGain = 5.0;
+    OscillatorBank& bank = model.bank;
     for (int i = 0; i < 45; ++i) {
         bank.phase[i] = 1.0;
         bank.rate[i] = 0.025; // chasing its own target: the rate stays put
         bank.target[i] = 0.025;
     }
-    SeedRandom(1); // the first 90 draws are far above 0.1 * dt
-    TickClock(1000);
-    TickClock(1002); // dt 2 ms
-    StepOscillators();
+    SeedRandom(model, 1); // the first 90 draws are far above 0.1 * dt
+    TickClock(model, 1000);
+    TickClock(model, 1002); // dt 2 ms
+    StepOscillators(model);
     const double dt = 0.002;
     EXPECT_TRUE(Close(bank.phase[0], 1.0 + 0.001 * dt)); // ignores its rate and gain
     for (int i = 1; i <= 3; ++i) {

@@ -50,9 +50,10 @@ std::vector<double> SineArguments() {
     return x;
 }
 
-std::vector<FieldCell> WalkWith(FieldPath path, const FieldTexels* texels = nullptr) {
+std::vector<FieldCell> WalkWith(const ModelState& model, FieldPath path,
+                                const FieldTexels* texels = nullptr) {
     EXPECT_EQ(SelectFieldPath(path), path);
-    return CollectCells(texels);
+    return CollectCells(model, texels);
 }
 
 // The byte GL makes of a float colour, from the reference model's thresholds.
@@ -154,14 +155,14 @@ TEST_F(FieldKernelTest, EveryPathDrawsThePlainPicture) {
         long channels = 0;
         long nextFloat = 0;
         for (const uint32_t seed : seeds) {
-            SeedRandom(seed);
-            ResetScene();
+            SeedRandom(model, seed);
+            ResetScene(model);
             for (const View& view : views) {
-                g_model.scene.viewWidth = view.width;
-                g_model.scene.viewHeight = view.height;
-                g_model.scene.letterbox = view.letterbox;
-                const std::vector<FieldCell> plain = WalkWith(FieldPath::kPlain);
-                const std::vector<FieldCell> vector = WalkWith(kernel.path);
+                model.scene.viewWidth = view.width;
+                model.scene.viewHeight = view.height;
+                model.scene.letterbox = view.letterbox;
+                const std::vector<FieldCell> plain = WalkWith(model, FieldPath::kPlain);
+                const std::vector<FieldCell> vector = WalkWith(model, kernel.path);
                 ASSERT_FALSE(plain.empty());
                 ASSERT_EQ(vector.size(), plain.size()) << view.width << "x" << view.height;
                 for (size_t i = 0; i < plain.size(); ++i) {
@@ -262,21 +263,21 @@ TEST_F(FieldKernelTest, EveryPathWritesTheBytesGLMakesOfItsColours) {
             continue;
         }
         long ties = 0; // products halfway above an even byte: rounding half up gives the next
-        SeedRandom(99);
-        ResetScene();
+        SeedRandom(model, 99);
+        ResetScene(model);
         for (const auto& view : views) {
-            g_model.scene.viewWidth = view.width;
-            g_model.scene.viewHeight = view.height;
-            g_model.scene.letterbox = view.letterbox;
+            model.scene.viewWidth = view.width;
+            model.scene.viewHeight = view.height;
+            model.scene.letterbox = view.letterbox;
             FieldFrame frame;
-            PrepareFieldFrame(&frame);
+            PrepareFieldFrame(model, &frame);
             int columns = 0;
             int rows = 0;
             CountFieldCells(frame, &columns, &rows);
             // Room for one row fewer than the band has: the last must stay untouched.
             std::vector<uint32_t> image(static_cast<size_t>(columns) * rows, 0);
             const FieldTexels texels{image.data(), columns, rows - 1};
-            const std::vector<FieldCell> cells = WalkWith(path, &texels);
+            const std::vector<FieldCell> cells = WalkWith(model, path, &texels);
             ASSERT_EQ(cells.size(), image.size());
             for (size_t i = 0; i < cells.size(); ++i) {
                 if (i >= static_cast<size_t>(columns) * (rows - 1)) {

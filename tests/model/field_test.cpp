@@ -9,11 +9,11 @@
 namespace {
 #include "reference_data.inc"
 
-std::vector<FieldCell> WalkView(int width, int height, double letterbox) {
-    g_model.scene.viewWidth = width;
-    g_model.scene.viewHeight = height;
-    g_model.scene.letterbox = letterbox;
-    return CollectCells();
+std::vector<FieldCell> WalkView(ModelState& model, int width, int height, double letterbox) {
+    model.scene.viewWidth = width;
+    model.scene.viewHeight = height;
+    model.scene.letterbox = letterbox;
+    return CollectCells(model);
 }
 
 // Blob parameters that put every sine at sin(phase): no ripple, a chosen value.
@@ -72,24 +72,24 @@ TEST_F(FieldTest, FieldValueAveragesTheSines) {
 }
 
 TEST_F(FieldTest, FrameQuantitiesComeFromTheBank) {
-    ResetScene();
-    g_model.scene.viewWidth = 800;
-    g_model.scene.viewHeight = 600;
-    g_model.scene.letterbox = 0.1;
+    ResetScene(model);
+    model.scene.viewWidth = 800;
+    model.scene.viewHeight = 600;
+    model.scene.letterbox = 0.1;
     FieldFrame frame;
-    PrepareFieldFrame(&frame);
+    PrepareFieldFrame(model, &frame);
     EXPECT_EQ(frame.yStart, 60);
     EXPECT_EQ(frame.yEnd, 540);
-    EXPECT_TRUE(Close(frame.freq, (std::sin(g_model.bank.phase[8]) * 0.5 + 0.5) * 14.0 + 4.0));
+    EXPECT_TRUE(Close(frame.freq, (std::sin(model.bank.phase[8]) * 0.5 + 0.5) * 14.0 + 4.0));
     for (int k = 0; k < 28; ++k) {
-        EXPECT_TRUE(Close(frame.blob[k], std::sin(g_model.bank.phase[k + 10]))) << k;
+        EXPECT_TRUE(Close(frame.blob[k], std::sin(model.bank.phase[k + 10]))) << k;
     }
     EXPECT_TRUE(Close(frame.rowScale * 540, 0.45));
 }
 
 TEST_F(FieldTest, WalkRunsRowsUpAndColumnsRightPastTheEdge) {
-    ResetScene();
-    const std::vector<FieldCell> cells = WalkView(1000, 36, 0.0);
+    ResetScene(model);
+    const std::vector<FieldCell> cells = WalkView(model, 1000, 36, 0.0);
     // 167 columns (0, 6, ..., 996) by 6 rows (0, 6, ..., 30).
     ASSERT_EQ(cells.size(), 167u * 6u);
     EXPECT_EQ(cells[0].x, 0);
@@ -112,9 +112,9 @@ TEST_F(FieldTest, WalkRunsRowsUpAndColumnsRightPastTheEdge) {
 }
 
 TEST_F(FieldTest, LetterboxLimitsTheRows) {
-    ResetScene();
+    ResetScene(model);
     // H = 768, L = 0.15: rows from 115 up to below 652.
-    const std::vector<FieldCell> cells = WalkView(12, 768, 0.15);
+    const std::vector<FieldCell> cells = WalkView(model, 12, 768, 0.15);
     ASSERT_FALSE(cells.empty());
     EXPECT_EQ(cells.front().y, 115);
     EXPECT_EQ(cells.back().y, 115 + 6 * 89); // 649: the last row starting below 652
@@ -123,20 +123,20 @@ TEST_F(FieldTest, LetterboxLimitsTheRows) {
 }
 
 TEST_F(FieldTest, EmptyViewsHaveNoCells) {
-    ResetScene();
-    EXPECT_TRUE(WalkView(0, 768, 0.0).empty());
-    EXPECT_TRUE(WalkView(1024, 0, 0.0).empty());
-    EXPECT_TRUE(WalkView(1024, 768, 0.5).empty()); // yEnd equals yStart
-    EXPECT_TRUE(WalkView(1024, 1, 0.15).empty());
-    EXPECT_EQ(WalkView(1, 1, 0.0).size(), 1u);
+    ResetScene(model);
+    EXPECT_TRUE(WalkView(model, 0, 768, 0.0).empty());
+    EXPECT_TRUE(WalkView(model, 1024, 0, 0.0).empty());
+    EXPECT_TRUE(WalkView(model, 1024, 768, 0.5).empty()); // yEnd equals yStart
+    EXPECT_TRUE(WalkView(model, 1024, 1, 0.15).empty());
+    EXPECT_EQ(WalkView(model, 1, 1, 0.0).size(), 1u);
 }
 
 TEST_F(FieldTest, CellsMatchAnIndependentComputation) {
-    ResetScene(); // the defaults, then the phases of the independent run
+    ResetScene(model); // the defaults, then the phases of the independent run
     for (int i = 0; i < 45; ++i) {
-        g_model.bank.phase[i] = kRunPhase[i];
+        model.bank.phase[i] = kRunPhase[i];
     }
-    const std::vector<FieldCell> cells = WalkView(100, 70, kRunLetterbox);
+    const std::vector<FieldCell> cells = WalkView(model, 100, 70, kRunLetterbox);
     ASSERT_EQ(static_cast<int>(cells.size()), kSmallCellCount);
     for (int i = 0; i < kSmallCellCount; ++i) {
         const FieldCell& c = cells[i];

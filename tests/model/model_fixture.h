@@ -11,7 +11,7 @@
 
 class ModelTest : public ::testing::Test {
   protected:
-    void SetUp() override { ResetModelState(); }
+    ModelState model{};
 };
 
 // Same value to 1e-12 relative (absolute near zero).

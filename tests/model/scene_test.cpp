@@ -13,18 +13,18 @@ TEST_F(SceneTest, GeneratorFollowsTheFifteenBitSequenceFromSeedOne) {
     // The well-known start of this generator's sequence.
     const int expected[] = {41, 18467, 6334, 26500, 19169, 15724, 11478, 29358, 26962, 24464};
     for (int value : expected) {
-        EXPECT_EQ(NextRandom(), value);
+        EXPECT_EQ(NextRandom(model), value);
     }
-    SeedRandom(1);
-    EXPECT_EQ(NextRandom(), 41);
+    SeedRandom(model, 1);
+    EXPECT_EQ(NextRandom(model), 41);
 }
 
 TEST_F(SceneTest, RandUniformStaysBelowItsBoundAndReachesTheLastStep) {
-    SeedRandom(987654321u);
+    SeedRandom(model, 987654321u);
     double smallest = 1.0;
     double largest = 0.0;
     for (int n = 0; n < 400000; ++n) {
-        const double u = RandUniform(1.0f);
+        const double u = RandUniform(model, 1.0f);
         smallest = std::min(smallest, u);
         largest = std::max(largest, u);
         ASSERT_LT(u, 1.0);
@@ -32,33 +32,33 @@ TEST_F(SceneTest, RandUniformStaysBelowItsBoundAndReachesTheLastStep) {
     EXPECT_EQ(smallest, 0.0);
     EXPECT_EQ(largest, 32767.0 / 32768.0);
     // The bound is a float: steps of x / 32768 in its single-precision value.
-    SeedRandom(1);
-    EXPECT_EQ(RandUniform(0.02f), 41 / 32768.0 * static_cast<double>(0.02f));
+    SeedRandom(model, 1);
+    EXPECT_EQ(RandUniform(model, 0.02f), 41 / 32768.0 * static_cast<double>(0.02f));
 }
 
 TEST_F(SceneTest, OscSampleSpansItsRange) {
     for (double phase : {0.0, 1.0, -2.5, 3.0, 1e6}) {
-        g_model.bank.phase[3] = phase;
-        g_model.bank.phase[8] = phase;
-        const double unit = OscSample(3, 1.0, 2.0, -1.0);
+        model.bank.phase[3] = phase;
+        model.bank.phase[8] = phase;
+        const double unit = OscSample(model, 3, 1.0, 2.0, -1.0);
         EXPECT_NEAR(unit, std::sin(phase), 1e-15);
         EXPECT_GE(unit, -1.0);
         EXPECT_LE(unit, 1.0);
-        const double freq = OscSample(8, 1.0, 14.0, 4.0);
+        const double freq = OscSample(model, 8, 1.0, 14.0, 4.0);
         EXPECT_GE(freq, 4.0);
         EXPECT_LE(freq, 18.0);
     }
-    g_model.bank.phase[8] = 0.78539816339744831; // sin(2 * pi / 4) = 1: the top of the range
-    EXPECT_NEAR(OscSample(8, 2.0, 14.0, 4.0), 18.0, 1e-12);
+    model.bank.phase[8] = 0.78539816339744831; // sin(2 * pi / 4) = 1: the top of the range
+    EXPECT_NEAR(OscSample(model, 8, 2.0, 14.0, 4.0), 18.0, 1e-12);
 }
 
 TEST_F(SceneTest, ResetSetsEveryDefault) {
-    g_model.scene.viewWidth = 640;
-    g_model.scene.viewHeight = 480;
-    g_model.scene.letterbox = 0.01;
-    g_model.scene.blobCount = 3;
-    ResetScene();
-    const SceneParams& s = g_model.scene;
+    model.scene.viewWidth = 640;
+    model.scene.viewHeight = 480;
+    model.scene.letterbox = 0.01;
+    model.scene.blobCount = 3;
+    ResetScene(model);
+    const SceneParams& s = model.scene;
     EXPECT_EQ(s.viewWidth, 640); // the view size is not the reset's
     EXPECT_EQ(s.viewHeight, 480);
     EXPECT_EQ(s.sceneScale, 1.0);
@@ -85,11 +85,11 @@ TEST_F(SceneTest, ResetSetsEveryDefault) {
 
 TEST_F(SceneTest, ResetRandomizesTheLiveOscillatorsOnly) {
     for (int i = 0; i < kOscillatorCapacity; ++i) {
-        g_model.bank.chase[i] = 0;
-        g_model.bank.rate[i] = -5.0;
+        model.bank.chase[i] = 0;
+        model.bank.rate[i] = -5.0;
     }
-    ResetScene();
-    const OscillatorBank& bank = g_model.bank;
+    ResetScene(model);
+    const OscillatorBank& bank = model.bank;
     for (int i = 0; i < 45; ++i) {
         EXPECT_EQ(bank.chase[i], 1) << i;
         EXPECT_EQ(bank.rate[i], bank.target[i]) << i;
@@ -105,13 +105,13 @@ TEST_F(SceneTest, ResetRandomizesTheLiveOscillatorsOnly) {
         EXPECT_EQ(bank.rate[i], -5.0) << i;
     }
     // Two draws per live oscillator.
-    EXPECT_EQ(DrawsBetween(1u, g_model.randomState), 90);
+    EXPECT_EQ(DrawsBetween(1u, model.randomState), 90);
 }
 
 TEST_F(SceneTest, ResetAgainDrawsAFreshBank) {
-    ResetScene();
-    const double firstPhase = g_model.bank.phase[0];
-    ResetScene();
-    EXPECT_NE(g_model.bank.phase[0], firstPhase);
-    EXPECT_EQ(DrawsBetween(1u, g_model.randomState), 180);
+    ResetScene(model);
+    const double firstPhase = model.bank.phase[0];
+    ResetScene(model);
+    EXPECT_NE(model.bank.phase[0], firstPhase);
+    EXPECT_EQ(DrawsBetween(1u, model.randomState), 180);
 }

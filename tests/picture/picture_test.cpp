@@ -82,14 +82,20 @@ TEST_F(PictureTest, EveryPixelAsGLDrawsItWithQuadsAndTexture) {
     for (const auto& v : views) {
         SCOPED_TRACE(::testing::Message() << v.width << "x" << v.height);
         ASSERT_NO_FATAL_FAILURE(OpenContext(v.width, v.height));
-        ResetModelState();
-        SeedRandom(90210);
-        InitGLState(v.width, v.height);
+        model_ = ModelState{};
+        StartScene(model_, 90210, v.width, v.height);
+        glView_ = GlView{};
+        InitGLState(glView_, model_);
         const int stride = v.width + v.stride;
         std::vector<std::vector<uint32_t>> pixels(
             v.buffers, std::vector<uint32_t>(static_cast<size_t>(stride) * v.height, 0xDEADBEEFu));
+        std::vector<PictureImage> images;
+        for (std::vector<uint32_t>& buffer : pixels) {
+            images.push_back(PictureImage{buffer.data(), v.width, v.height, stride, v.layout, {}});
+        }
         int turn = 0;
-        ASSERT_TRUE(SizePicture(v.width, v.height));
+        PictureBuffers buffers;
+        ASSERT_TRUE(SizePicture(buffers, model_));
         // Letterboxes set by hand (ticks < 0), then the model's own frames 16 or 17 ms apart.
         std::vector<double> frames = MovingLetterboxes(v.height, v.frames);
         for (int k = 0; k < v.frames; ++k) {
@@ -97,20 +103,19 @@ TEST_F(PictureTest, EveryPixelAsGLDrawsItWithQuadsAndTexture) {
         }
         for (const double frame : frames) {
             SCOPED_TRACE(frame);
-            const PictureImage image{pixels[turn++ % v.buffers].data(), v.width, v.height, stride,
-                                     v.layout};
+            PictureImage& image = images[turn++ % v.buffers];
             if (frame < 0.0) {
-                AdvanceFrame(static_cast<int>(-frame));
+                AdvanceFrame(model_, static_cast<int>(-frame));
                 SelectSubmitMode(SubmitMode::kTexture);
-                DrawFrame();
+                DrawFrame(glView_, model_);
             } else {
-                DrawFieldInBand(SubmitMode::kTexture, frame);
+                DrawFieldInBand(glView_, model_, SubmitMode::kTexture, frame);
             }
-            const double letterbox = g_model.scene.letterbox;
+            const double letterbox = model_.scene.letterbox;
             const std::vector<unsigned char> texture = ReadFramePixels(v.width, v.height);
-            DrawFieldInBand(SubmitMode::kImmediate, letterbox);
+            DrawFieldInBand(glView_, model_, SubmitMode::kImmediate, letterbox);
             const std::vector<unsigned char> quads = ReadFramePixels(v.width, v.height);
-            DrawPictureFrame(image); // the model's frame, as the last draw left it
+            DrawPictureFrame(model_, buffers, image); // the model's frame, as the last draw left it
             ASSERT_TRUE(SameAsGL(image, quads)) << "against the quads";
             ASSERT_TRUE(SameAsGL(image, texture)) << "against the texture";
             CountComparedFrame(&count, BandRowsOf(v.height, letterbox), v.width, v.height);

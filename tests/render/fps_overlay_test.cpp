@@ -18,7 +18,8 @@ class FpsOverlayTest : public HeadlessGLTest {
     void SetUp() override {
         HeadlessGLTest::SetUp();
         ASSERT_NO_FATAL_FAILURE(OpenContext(120, 90));
-        InitGLState(view_.width, view_.height);
+        StartScene(model_, 1, view_.width, view_.height);
+        InitGLState(glView_, model_);
     }
     // The readout's pixels as characters: '#' white, 'o' black, '.' the clear colour.
     std::vector<std::string> ReadBack() {

@@ -16,11 +16,15 @@ namespace {
 
 class FrameTest : public HeadlessGLTest {
   protected:
-    void SetUp() override {
-        HeadlessGLTest::SetUp();
-        ResetModelState();
-        SeedRandom(4242);
+    // A loop of the size's scene on a context of that size, its frames drawn there.
+    void StartFrames(int width, int height) {
+        OpenContext(width, height);
+        loop_ = FrameLoop{};
+        StartFrameLoop(loop_, 4242, width, height, false);
+        AttachCurrentContext(loop_, frames_, context_.device);
     }
+    FrameLoop loop_{};
+    ContextFrames frames_{};
     std::vector<unsigned char> ReadPixels() { return ReadFramePixels(view_.width, view_.height); }
     const unsigned char* Pixel(const std::vector<unsigned char>& pixels, int x, int y) {
         return &pixels[4 * (y * view_.width + x)];
@@ -46,7 +50,8 @@ OrthoBounds ReadOrtho() {
 
 TEST_F(FrameTest, InitLeavesTheFixedState) {
     OpenContext(64, 48);
-    InitGLState(64, 48);
+    StartScene(model_, 4242, 64, 48);
+    InitGLState(glView_, model_);
     EXPECT_FALSE(glIsEnabled(GL_DEPTH_TEST));
     EXPECT_FALSE(glIsEnabled(GL_DITHER));
     EXPECT_TRUE(glIsEnabled(GL_CULL_FACE));
@@ -80,25 +85,13 @@ TEST_F(FrameTest, InitLeavesTheFixedState) {
     EXPECT_NEAR(fog[0], 0.2f, 1e-6);
     glGetFloatv(GL_FOG_END, fog);
     EXPECT_EQ(fog[0], 1.0f);
-    // The scene was applied: full-window band, view size stored, bank randomised.
+    // The scene was applied: a full-window band of the model's view.
     glGetIntegerv(GL_VIEWPORT, value);
     EXPECT_EQ(value[1], 0);
     EXPECT_EQ(value[2], 64);
     EXPECT_EQ(value[3], 48);
-    EXPECT_EQ(g_model.scene.viewWidth, 64);
-    EXPECT_EQ(g_model.scene.viewHeight, 48);
-    EXPECT_EQ(g_model.bank.chase[44], 1);
+    EXPECT_TRUE(glView_.drawn);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-}
-
-TEST_F(FrameTest, ApplySceneAgainRerandomizes) {
-    OpenContext(32, 32);
-    InitGLState(32, 32);
-    const double phase = g_model.bank.phase[0];
-    g_model.scene.cellSize = 3.0;
-    ApplyScene(32, 32);
-    EXPECT_NE(g_model.bank.phase[0], phase);
-    EXPECT_EQ(g_model.scene.cellSize, 6.0);
 }
 
 TEST_F(FrameTest, BandViewportAndProjection) {
@@ -134,29 +127,28 @@ TEST_F(FrameTest, BandViewportAndProjection) {
 TEST_F(FrameTest, FrameShowsEveryCellInsideTheBand) {
     const int w = 160;
     const int h = 120;
-    OpenContext(w, h);
-    InitGLState(w, h);
-    StepFrameAt(700, context_.device);
+    StartFrames(w, h);
+    StepFrameAt(loop_, 700);
     // The frame steps the model as AdvanceFrame does, letterbox included.
-    const ModelState before = g_model;
-    AdvanceFrame(716);
-    const ModelState advanced = g_model;
-    g_model = before;
-    StepFrameAt(716, context_.device);
-    EXPECT_EQ(g_model.scene.letterbox, advanced.scene.letterbox);
-    EXPECT_EQ(g_model.randomState, advanced.randomState);
-    EXPECT_TRUE(FrameMatchesCells(ReadPixels(), w, h));
+    ModelState advanced = loop_.model;
+    AdvanceFrame(advanced, 716);
+    StepFrameAt(loop_, 716);
+    EXPECT_EQ(loop_.model.scene.letterbox, advanced.scene.letterbox);
+    EXPECT_EQ(loop_.model.randomState, advanced.randomState);
+    EXPECT_TRUE(FrameMatchesCells(loop_.model, ReadPixels(), w, h));
 }
 
 TEST_F(FrameTest, EmptyViewsClearAndDrawNothing) {
     OpenContext(40, 30);
     for (const auto& size : {std::pair<int, int>{0, 30}, std::pair<int, int>{40, 0}}) {
-        InitGLState(size.first, size.second);
+        loop_ = FrameLoop{};
+        StartFrameLoop(loop_, 4242, size.first, size.second, false);
+        AttachCurrentContext(loop_, frames_, context_.device);
         glClearColor(1.0f, 1.0f, 1.0f, 1.0f); // paint the surface white first
         glClear(GL_COLOR_BUFFER_BIT);
         glClearColor(0.0f, 0.0f, 0.1f, 0.0f);
-        StepFrameAt(700, context_.device);
-        EXPECT_TRUE(CollectCells().empty());
+        StepFrameAt(loop_, 700);
+        EXPECT_TRUE(CollectCells(loop_.model).empty());
         const std::vector<unsigned char> pixels = ReadPixels();
         for (int y = 0; y < 30; ++y) {
             for (int x = 0; x < 40; ++x) {
@@ -167,11 +159,10 @@ TEST_F(FrameTest, EmptyViewsClearAndDrawNothing) {
 }
 
 TEST_F(FrameTest, PresentDrawsOneFramePerCall) {
-    OpenContext(48, 36);
-    InitGLState(48, 36);
-    StepFrameAt(1000, context_.device);
-    EXPECT_NEAR(g_model.clock.time, 1.0, 1e-12);
-    StepFrameAt(1250, context_.device);
-    EXPECT_NEAR(g_model.clock.dt, 0.25, 1e-12);
+    StartFrames(48, 36);
+    StepFrameAt(loop_, 1000);
+    EXPECT_NEAR(loop_.model.clock.time, 1.0, 1e-12);
+    StepFrameAt(loop_, 1250);
+    EXPECT_NEAR(loop_.model.clock.dt, 0.25, 1e-12);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }

@@ -7,6 +7,7 @@
 
 #include "model/scene.h"
 #include "render/frame.h"
+#include "render/gl_presenter.h"
 #include "render/gl.h"
 
 #include "frame_check.h"
@@ -18,23 +19,22 @@ class SubmitTest : public HeadlessGLTest {
   protected:
     void Open(int width, int height) {
         ASSERT_NO_FATAL_FAILURE(OpenContext(width, height));
-        ResetModelState();
-        SeedRandom(777);
-        InitGLState(width, height);
+        StartScene(model_, 777, width, height);
+        InitGLState(glView_, model_);
     }
     // What GL made of the drawing: every vertex in order, with its window position and colour.
     std::vector<GLfloat> Feedback(SubmitMode mode, double letterbox) {
         std::vector<GLfloat> buffer(1 << 20);
         glFeedbackBuffer(static_cast<GLsizei>(buffer.size()), GL_3D_COLOR, buffer.data());
         glRenderMode(GL_FEEDBACK);
-        DrawFieldInBand(mode, letterbox);
+        DrawFieldInBand(glView_, model_, mode, letterbox);
         const GLint used = glRenderMode(GL_RENDER);
         EXPECT_GT(used, 0) << "feedback buffer empty or overflowed";
         buffer.resize(used > 0 ? used : 0);
         return buffer;
     }
     std::vector<unsigned char> Pixels(SubmitMode mode, double letterbox) {
-        return DrawnFieldPixels(mode, letterbox, view_.width, view_.height);
+        return DrawnFieldPixels(glView_, model_, mode, letterbox, view_.width, view_.height);
     }
 };
 
@@ -78,4 +78,14 @@ TEST_F(SubmitTest, RequestsNameAModeOrGetTexture) {
     EXPECT_EQ(said, "RIPPLEFIELD_SUBMIT=vbo is not immediate, batched or texture: using texture\n");
     SelectSubmitMode(SubmitMode::kImmediate);
     EXPECT_EQ(ActiveSubmitMode(), SubmitMode::kImmediate);
+}
+
+TEST(GlPresenter, SoftwareRenderersAreMesasAndWindowsOwn) {
+    EXPECT_TRUE(IsSoftwareRenderer("llvmpipe (LLVM 15.0.6, 256 bits)"));
+    EXPECT_TRUE(IsSoftwareRenderer("Software Rasterizer"));
+    EXPECT_TRUE(IsSoftwareRenderer("softpipe"));
+    EXPECT_TRUE(IsSoftwareRenderer("GDI Generic"));
+    EXPECT_FALSE(IsSoftwareRenderer("NVIDIA GeForce RTX 3060/PCIe/SSE2"));
+    EXPECT_FALSE(IsSoftwareRenderer("AMD Radeon RX 6600 (radeonsi, navi23, LLVM 15.0.6)"));
+    EXPECT_FALSE(IsSoftwareRenderer(nullptr));
 }

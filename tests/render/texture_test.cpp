@@ -20,8 +20,9 @@ class TextureTest : public HeadlessGLTest {
     // A fresh context and model, with the texture mode selected and the limits given.
     void Open(int width, int height, const FrameLimits& limits = FrameLimits{}) {
         ASSERT_NO_FATAL_FAILURE(OpenContext(width, height));
-        ResetModelState();
-        SeedRandom(31337);
+        model_ = ModelState{};
+        StartScene(model_, 31337, width, height);
+        glView_ = GlView{};
         SetFrameLimits(limits);
         SelectSubmitMode(SubmitMode::kTexture);
     }
@@ -42,8 +43,9 @@ TEST_F(TextureTest, EveryPixelAsTheQuadsGiveItIncludingScaledBandsAndTiles) {
     IdentityCount count;
     for (const auto& v : views) {
         ASSERT_NO_FATAL_FAILURE(Open(v.width, v.height, FrameLimits{v.maxTextureSize, 0, false}));
-        InitGLState(v.width, v.height);
-        ASSERT_TRUE(TextureMatchesBatched(v.width, v.height, SpreadLetterboxes(v.frames), &count))
+        InitGLState(glView_, model_);
+        ASSERT_TRUE(TextureMatchesBatched(glView_, model_, v.width, v.height,
+                                          SpreadLetterboxes(v.frames), &count))
             << "texture size limit " << v.maxTextureSize;
     }
     PrintIdentityCount(count);
@@ -53,21 +55,21 @@ TEST_F(TextureTest, EveryPixelAsTheQuadsGiveItIncludingScaledBandsAndTiles) {
 TEST_F(TextureTest, ARefusedTextureSwitchesTheRunToBatchedWithOneLine) {
     ASSERT_NO_FATAL_FAILURE(Open(320, 200, FrameLimits{0, 0, true}));
     ::testing::internal::CaptureStderr();
-    InitGLState(320, 200);
+    InitGLState(glView_, model_);
     const std::string said = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(ActiveSubmitMode(), SubmitMode::kBatched);
     EXPECT_NE(said.find("using batched"), std::string::npos) << said;
     EXPECT_EQ(said.find('\n'), said.size() - 1) << said;
-    AdvanceFrame(700);
-    DrawFrame();
+    AdvanceFrame(model_, 700);
+    DrawFrame(glView_, model_);
     const std::vector<unsigned char> fallen = ReadFramePixels(320, 200);
     SelectSubmitMode(SubmitMode::kImmediate);
-    DrawField();
+    DrawField(glView_, model_);
     EXPECT_TRUE(ReadFramePixels(320, 200) == fallen);
-    EXPECT_TRUE(FrameMatchesCells(fallen, 320, 200));
+    EXPECT_TRUE(FrameMatchesCells(model_, fallen, 320, 200));
 }
 
-// ResizeView from a smaller view: the buffers and texture grow, the scene stays, and a view above
+// A resize from a smaller view: the buffers and texture grow, the scene stays, and a view above
 // the pixel limit is not drawn while its frames still advance the model.
 TEST_F(TextureTest, ResizedViewsKeepTheSceneAndAreDrawnUpToThePixelLimit) {
     const struct {
@@ -79,20 +81,24 @@ TEST_F(TextureTest, ResizedViewsKeepTheSceneAndAreDrawnUpToThePixelLimit) {
             SCOPED_TRACE("limit " + std::to_string(c.limit) + ", " + SubmitModeName(mode));
             ASSERT_NO_FATAL_FAILURE(Open(320, 200, FrameLimits{0, c.limit, false}));
             SelectSubmitMode(mode);
-            InitGLState(100, 60);
+            FrameLoop loop{};
+            StartFrameLoop(loop, 31337, 100, 60, false);
+            ContextFrames frames{};
+            AttachCurrentContext(loop, frames, context_.device);
             glClearColor(1.0f, 1.0f, 1.0f, 1.0f); // white, where a frame not drawn leaves it
             glClear(GL_COLOR_BUFFER_BIT);
             glClearColor(0.0f, 0.0f, 0.1f, 0.0f);
-            const double target = g_model.bank.target[5];
-            EXPECT_EQ(ResizeView(320, 200), c.drawn);
-            EXPECT_EQ(g_model.bank.target[5], target);
+            const double target = loop.model.bank.target[5];
+            ResizeFrames(loop, 320, 200);
+            EXPECT_EQ(frames.view.drawn, c.drawn);
+            EXPECT_EQ(loop.model.bank.target[5], target);
             for (const int ms : {700, 716, 733}) {
-                StepFrameAt(ms, context_.device);
+                StepFrameAt(loop, ms);
             }
-            EXPECT_NEAR(g_model.clock.dt, 0.017, 1e-12);
+            EXPECT_NEAR(loop.model.clock.dt, 0.017, 1e-12);
             const std::vector<unsigned char> pixels = ReadFramePixels(320, 200);
             if (c.drawn) {
-                EXPECT_TRUE(FrameMatchesCells(pixels, 320, 200));
+                EXPECT_TRUE(FrameMatchesCells(loop.model, pixels, 320, 200));
             } else {
                 EXPECT_EQ(pixels, std::vector<unsigned char>(pixels.size(), 255));
             }

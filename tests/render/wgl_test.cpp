@@ -34,22 +34,17 @@ HWND OpenWindow(int width, int height) {
 } // namespace
 
 TEST(WglContext, DrawsPresentsAndReleases) {
-    ResetModelState();
     const int w = 160;
     const int h = 120;
     HWND hwnd = OpenWindow(w, h);
     ASSERT_NE(hwnd, nullptr);
 
-    SeedRandom(12345);
-    const DWORD before = GetTickCount();
+    FrameLoop loop{};
+    StartFrameLoop(loop, 12345, w, h, false);
     const GLContext context = CreateGLContext(hwnd);
-    const DWORD after = GetTickCount();
     ASSERT_NE(context.render, nullptr);
     EXPECT_EQ(wglGetCurrentContext(), static_cast<HGLRC>(context.render));
     EXPECT_EQ(wglGetCurrentDC(), static_cast<HDC>(context.device));
-    // Reseeded with the tick count at creation.
-    EXPECT_GE(g_model.randomState, before);
-    EXPECT_LE(g_model.randomState, after);
 
     PIXELFORMATDESCRIPTOR format = {};
     DescribePixelFormat(static_cast<HDC>(context.device),
@@ -58,15 +53,16 @@ TEST(WglContext, DrawsPresentsAndReleases) {
     EXPECT_GE(format.cColorBits, 24);
     EXPECT_GE(format.cDepthBits, 16);
 
-    InitGLState(w, h);
+    ContextFrames frames{};
+    AttachCurrentContext(loop, frames, context.device);
     for (int frame = 0; frame < 4; ++frame) {
-        StepFrameAt(700 + 16 * frame, context.device);
+        StepFrameAt(loop, 700 + 16 * frame);
     }
-    EXPECT_NEAR(g_model.clock.time, 0.748, 1e-12);
-    AdvanceFrame(800);
-    DrawFrame(); // into the back buffer, read before it is shown
+    EXPECT_NEAR(loop.model.clock.time, 0.748, 1e-12);
+    AdvanceFrame(loop.model, 800);
+    DrawFrame(frames.view, loop.model); // into the back buffer, read before it is shown
     glReadBuffer(GL_BACK);
-    EXPECT_TRUE(FrameMatchesCells(ReadFramePixels(w, h), w, h));
+    EXPECT_TRUE(FrameMatchesCells(loop.model, ReadFramePixels(w, h), w, h));
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 
     DestroyGLContext(hwnd, context.device, context.render);
@@ -87,16 +83,18 @@ TEST(WglContext, TextureDrawsThePixelsOfTheQuadsIncludingScaledBands) {
     } views[] = {{1, 1, 4}, {5, 5, 8}, {7, 13, 8}, {640, 480, 24}, {1023, 767, 16}};
     IdentityCount count;
     for (const auto& v : views) {
-        ResetModelState();
-        SeedRandom(2024);
+        ModelState model{};
+        StartScene(model, 2024, v.width, v.height);
         HWND hwnd = OpenWindow(v.width, v.height);
         ASSERT_NE(hwnd, nullptr);
         const GLContext context = CreateGLContext(hwnd);
         ASSERT_NE(context.render, nullptr);
         SelectSubmitMode(SubmitMode::kTexture);
-        InitGLState(v.width, v.height);
+        GlView view{};
+        InitGLState(view, model);
         glReadBuffer(GL_BACK);
-        EXPECT_TRUE(TextureMatchesBatched(v.width, v.height, SpreadLetterboxes(v.frames), &count));
+        EXPECT_TRUE(TextureMatchesBatched(view, model, v.width, v.height,
+                                          SpreadLetterboxes(v.frames), &count));
         DestroyGLContext(hwnd, context.device, context.render);
         DestroyWindow(hwnd);
     }

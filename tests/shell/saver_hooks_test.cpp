@@ -89,10 +89,10 @@ class SaverHooks : public ::testing::Test {
   protected:
     void SetUp() override {
         ResetHostState();
-        ResetModelState();
-        g_frameLoop.readCounter = CountingMilliseconds;
+        g_saverView.frames = FrameLoop{};
+        g_saverView.frames.readCounter = CountingMilliseconds;
         g_readings = 0;
-        g_saverPacing.readMilliseconds = ReadSteadyMilliseconds;
+        g_saverView.readMilliseconds = ReadSteadyMilliseconds;
         g_host.instance = GetModuleHandleA(nullptr);
         g_host.isPreview = 1;                     // input here must not close the window under test
         SetVariable("RIPPLEFIELD_PRESENT", "gl"); // auto takes the picture under llvmpipe
@@ -100,31 +100,41 @@ class SaverHooks : public ::testing::Test {
     void TearDown() override {
         g_saverHookProbe = nullptr;
         DrainQueue();
-        g_saverPacing.readMilliseconds = ReadSteadyMilliseconds;
-        g_frameLoop.readCounter = ReadElapsedMilliseconds;
+        g_saverView.readMilliseconds = ReadSteadyMilliseconds;
+        g_saverView.frames.readCounter = ReadElapsedMilliseconds;
         SetVariable("RIPPLEFIELD_PRESENT", "");
     }
 };
 
 } // namespace
 
-TEST_F(SaverHooks, CreationMakesTheContextAndAppliesTheScene) {
+TEST_F(SaverHooks, CreationStartsTheSceneFromTheTickCountThenTheContext) {
+    const DWORD before = GetTickCount();
     HWND hwnd = OpenSaverWindow();
+    const DWORD after = GetTickCount();
     ASSERT_NE(hwnd, nullptr);
     EXPECT_NE(wglGetCurrentContext(), nullptr);
-    EXPECT_EQ(g_model.scene.viewWidth, 200);
-    EXPECT_EQ(g_model.scene.viewHeight, 150);
-    EXPECT_EQ(g_model.bank.chase[0], 1); // the bank was randomised
     EXPECT_TRUE(glIsEnabled(GL_CULL_FACE));
+    const ModelState& model = g_saverView.frames.model;
+    EXPECT_EQ(model.scene.viewWidth, 200);
+    EXPECT_EQ(model.scene.viewHeight, 150);
+    bool fromTicks = false;
+    for (DWORD tick = before; tick <= after && !fromTicks; ++tick) {
+        ModelState seeded{};
+        StartScene(seeded, tick, 200, 150);
+        fromTicks = seeded.randomState == model.randomState &&
+                    seeded.bank.phase[44] == model.bank.phase[44];
+    }
+    EXPECT_TRUE(fromTicks) << "the scene's seed is not a tick count of its creation";
     DestroyWindow(hwnd);
 }
 
 TEST_F(SaverHooks, TimerMessagesDrawWhenAFrameIsDue) {
-    g_saverPacing.readMilliseconds = ReadPacerClock;
+    g_saverView.readMilliseconds = ReadPacerClock;
     g_pacerClock = 5000.0;
     HWND hwnd = OpenSaverWindow();
     const double period = DisplayPeriodMs(hwnd);
-    EXPECT_DOUBLE_EQ(g_saverPacing.pacer.periodMs, period);
+    EXPECT_DOUBLE_EQ(g_saverView.pacer.periodMs, period);
     // Any timer identifier draws once a frame is due, and none draws before.
     const struct {
         double at; // periods after the first message
@@ -139,7 +149,7 @@ TEST_F(SaverHooks, TimerMessagesDrawWhenAFrameIsDue) {
         EXPECT_EQ(SendMessageA(hwnd, WM_TIMER, step.id, 0), 0);
         EXPECT_EQ(g_readings, step.frames) << "at " << step.at << " periods, timer " << step.id;
     }
-    EXPECT_NEAR(g_model.clock.time, 0.064, 1e-12); // each frame stepped the model once
+    EXPECT_NEAR(g_saverView.frames.model.clock.time, 0.064, 1e-12); // one step a frame
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
     DestroyWindow(hwnd);
 }
@@ -221,11 +231,11 @@ TEST_F(SaverHooks, SwapsWaitForOneRefreshWhereTheDriverOffersIt) {
 // inside is skipped, and the next one is drawn.
 TEST_F(SaverHooks, AFrameThatThrowsIsSkipped) {
     HWND hwnd = OpenSaverWindow();
-    g_saverPacing.readMilliseconds = ReadPacerClock; // each message below comes when a frame is due
-    g_frameLoop.readCounter = ThrowingMilliseconds;
+    g_saverView.readMilliseconds = ReadPacerClock; // each message below comes when a frame is due
+    g_saverView.frames.readCounter = ThrowingMilliseconds;
     g_pacerClock += 1000.0;
     EXPECT_EQ(SendMessageA(hwnd, WM_TIMER, 1, 0), 0);
-    g_frameLoop.readCounter = CountingMilliseconds;
+    g_saverView.frames.readCounter = CountingMilliseconds;
     g_pacerClock += 1000.0;
     SendMessageA(hwnd, WM_TIMER, 1, 0);
     EXPECT_EQ(g_readings, 1);
@@ -268,12 +278,12 @@ TEST_F(SaverHooks, ThePresenterFollowsTheChoiceAndTheWindowsSize) {
                      (c.takeFormat ? ", pixel format taken" : ""));
         SetVariable("RIPPLEFIELD_PRESENT", c.present);
         g_saverHookProbe = c.takeFormat ? TakePixelFormat : nullptr;
-        g_saverPacing.readMilliseconds = ReadPacerClock;
+        g_saverView.readMilliseconds = ReadPacerClock;
         g_readings = 0;
         HWND hwnd = OpenSaverWindow();
         ASSERT_NE(hwnd, nullptr);
-        ASSERT_NE(g_frameLoop.presenter, nullptr);
-        EXPECT_STREQ(g_frameLoop.presenter->name, c.presenter);
+        ASSERT_NE(g_saverView.frames.presenter, nullptr);
+        EXPECT_STREQ(PresentChoiceName(g_saverView.frames.presenter->kind), c.presenter);
         const bool gl = std::strcmp(c.presenter, "gl") == 0;
         EXPECT_EQ(wglGetCurrentContext() != nullptr, gl);
         ShowWindow(hwnd, SW_SHOWNA);
@@ -282,8 +292,8 @@ TEST_F(SaverHooks, ThePresenterFollowsTheChoiceAndTheWindowsSize) {
                          SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
             g_pacerClock += 1000.0;
             EXPECT_EQ(SendMessageA(hwnd, WM_TIMER, 1, 0), 0);
-            EXPECT_EQ(g_model.scene.viewWidth, width);
-            EXPECT_EQ(g_model.scene.viewHeight, 90);
+            EXPECT_EQ(g_saverView.frames.model.scene.viewWidth, width);
+            EXPECT_EQ(g_saverView.frames.model.scene.viewHeight, 90);
             // The band always covers the middle row, in the ramp's colours (red leads). GDI's
             // drawing is read back here; GL's frames are compared on the screen by scr_tests.
             const COLORREF middle = GetPixel(GetDC(hwnd), width - 1, 45);

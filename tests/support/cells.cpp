@@ -15,37 +15,36 @@ static void CollectRow(const FieldRow& row, void* context) {
     }
 }
 
-std::vector<FieldCell> CollectCells(const FieldTexels* texels) {
+std::vector<FieldCell> CollectCells(const ModelState& model, const FieldTexels* texels) {
     FieldFrame frame;
-    PrepareFieldFrame(&frame);
+    PrepareFieldFrame(model, &frame);
     std::vector<FieldCell> cells;
-    WalkField(frame, CollectRow, &cells, texels);
+    FieldRowBuffers rows;
+    WalkField(frame, rows, CollectRow, &cells, texels);
     return cells;
 }
 
-void RunModelTo(int width, int height, uint32_t seed, const std::vector<int>& ticks) {
-    ResetModelState();
-    SeedRandom(seed);
-    g_model.scene.viewWidth = width;
-    g_model.scene.viewHeight = height;
-    ResetScene();
+ModelState ModelAt(int width, int height, uint32_t seed, const std::vector<int>& ticks) {
+    ModelState model{};
+    StartScene(model, seed, width, height);
     for (const int tick : ticks) {
-        AdvanceFrame(tick);
+        AdvanceFrame(model, tick);
     }
+    return model;
 }
 
 bool IsClearColour(const unsigned char* p) {
     return p[0] == 0 && p[1] == 0 && (p[2] == 25 || p[2] == 26); // 0.1 of 255
 }
 
-::testing::AssertionResult FrameMatchesCells(const std::vector<unsigned char>& pixels, int w,
-                                             int h) {
+::testing::AssertionResult
+FrameMatchesCells(const ModelState& model, const std::vector<unsigned char>& pixels, int w, int h) {
     // The model does not change while a frame is drawn.
-    const std::vector<FieldCell> cells = CollectCells();
+    const std::vector<FieldCell> cells = CollectCells(model);
     if (cells.empty()) {
         return ::testing::AssertionFailure() << "the frame has no cells";
     }
-    const double l = g_model.scene.letterbox;
+    const double l = model.scene.letterbox;
     const int viewY = static_cast<int>(l * h);
     const int viewH = static_cast<int>((1.0 - 2.0 * l) * h);
     const int bottom = static_cast<int>(l * h);

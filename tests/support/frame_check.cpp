@@ -11,24 +11,33 @@
 #include "render/gl_context.h"
 
 // The GL presenter's drawing and swap on a context the test made itself.
-static void* g_device = nullptr;
 static const Presenter kCurrentContext = {
-    "gl",
+    PresentChoice::kGl,
     nullptr,
-    nullptr,
-    [](const char*) {
-        DrawFrame();
-        return ViewIsDrawn();
+    [](void* frames, const ModelState& model) {
+        ResizeView(static_cast<ContextFrames*>(frames)->view, model);
     },
-    [] { SwapGLBuffers(g_device); },
+    [](void* frames, const ModelState& model, const char*) {
+        GlView& view = static_cast<ContextFrames*>(frames)->view;
+        DrawFrame(view, model);
+        return view.drawn;
+    },
+    [](void* frames) { SwapGLBuffers(static_cast<ContextFrames*>(frames)->device); },
+    [](void*) {},
     nullptr,
+    nullptr,
+    [](void* frames) { return static_cast<ContextFrames*>(frames)->view.drawn; },
 };
 
-void StepFrameAt(int milliseconds, void* device) {
-    g_device = device;
-    StartFrameLoop(&kCurrentContext, false);
-    FreezeFrameCounter(milliseconds);
-    StepFrame();
+void AttachCurrentContext(FrameLoop& loop, ContextFrames& frames, void* device) {
+    frames.device = device;
+    InitGLState(frames.view, loop.model);
+    AttachPresenter(loop, &kCurrentContext, &frames);
+}
+
+void StepFrameAt(FrameLoop& loop, int milliseconds) {
+    FreezeFrameCounter(loop, milliseconds);
+    StepFrame(loop);
 }
 
 std::vector<unsigned char> ReadFramePixels(int width, int height) {
@@ -46,18 +55,19 @@ std::vector<double> SpreadLetterboxes(int n) {
     return letterboxes;
 }
 
-void DrawFieldInBand(SubmitMode mode, double letterbox) {
-    SceneParams& s = g_model.scene;
+void DrawFieldInBand(GlView& view, ModelState& model, SubmitMode mode, double letterbox) {
+    SceneParams& s = model.scene;
     s.letterbox = letterbox;
     SetBandViewport(s.viewWidth, s.viewHeight, letterbox);
     SetBandOrtho(s.viewWidth, s.viewHeight, letterbox);
     ClearFrame();
     SelectSubmitMode(mode);
-    DrawField();
+    DrawField(view, model);
 }
 
-std::vector<unsigned char> DrawnFieldPixels(SubmitMode mode, double letterbox, int w, int h) {
-    DrawFieldInBand(mode, letterbox);
+std::vector<unsigned char> DrawnFieldPixels(GlView& view, ModelState& model, SubmitMode mode,
+                                            double letterbox, int w, int h) {
+    DrawFieldInBand(view, model, mode, letterbox);
     return ReadFramePixels(w, h);
 }
 
@@ -70,15 +80,16 @@ bool HasEdgeNearPixelCentre(const BandRows& band, int height) {
     return false;
 }
 
-::testing::AssertionResult
-TextureMatchesBatched(int w, int h, const std::vector<double>& letterboxes, IdentityCount* count) {
+::testing::AssertionResult TextureMatchesBatched(GlView& view, ModelState& model, int w, int h,
+                                                 const std::vector<double>& letterboxes,
+                                                 IdentityCount* count) {
     for (const double letterbox : letterboxes) {
         const std::vector<unsigned char> batched =
-            DrawnFieldPixels(SubmitMode::kBatched, letterbox, w, h);
+            DrawnFieldPixels(view, model, SubmitMode::kBatched, letterbox, w, h);
         while (glGetError() != GL_NO_ERROR) {
         }
         const std::vector<unsigned char> texture =
-            DrawnFieldPixels(SubmitMode::kTexture, letterbox, w, h);
+            DrawnFieldPixels(view, model, SubmitMode::kTexture, letterbox, w, h);
         const BandRows band = BandRowsOf(h, letterbox);
         GLint bound = -1;
         glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);

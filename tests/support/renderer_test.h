@@ -15,6 +15,8 @@ class RendererTest : public ::testing::Test {
         SelectSubmitMode(savedMode_);
     }
     SubmitMode savedMode_ = SubmitMode::kTexture;
+    ModelState model_{};
+    GlView glView_{};
 };
 
 // The native build's headless context (EGL).

@@ -8,10 +8,10 @@
 
 std::vector<uint32_t> StillPicture(int width, int height, uint32_t seed, int milliseconds,
                                    const TexelLayout& layout) {
-    RunModelTo(width, height, seed, {milliseconds});
+    const ModelState model = ModelAt(width, height, seed, {milliseconds});
     std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
-    EXPECT_TRUE(SizePicture(width, height));
-    ForgetPictureContents(); // a new buffer, perhaps where the last one was
-    DrawPictureFrame(PictureImage{pixels.data(), width, height, width, layout});
+    PictureBuffers buffers;
+    PictureImage image{pixels.data(), width, height, width, layout, {}};
+    EXPECT_TRUE(DrawPicture(model, buffers, image, nullptr));
     return pixels;
 }

@@ -92,21 +92,22 @@ bool DecodeAnimation(const std::string& bytes, DecodedAnimation* animation) {
 }
 
 // The tool's run redone on the model alone: the cells and the state lines it should write.
-void RunModel(int width, int height, uint32_t seed, const std::vector<int>& ticks,
-              std::vector<std::string>* cells, std::vector<std::string>* state) {
-    RunModelTo(width, height, seed, ticks);
-    for (const FieldCell& c : CollectCells()) {
+ModelState RunModel(int width, int height, uint32_t seed, const std::vector<int>& ticks,
+                    std::vector<std::string>* cells, std::vector<std::string>* state) {
+    const ModelState model = ModelAt(width, height, seed, ticks);
+    for (const FieldCell& c : CollectCells(model)) {
         cells->push_back(Format("%d %d %d %d %.9g %.9g %.9g", c.x, c.y, c.x2, c.y2, c.rgb[0],
                                 c.rgb[1], c.rgb[2]));
     }
-    const FrameClock& clock = g_model.clock;
+    const FrameClock& clock = model.clock;
     state->push_back(Format("%.17g %.17g %.17g %.17g", clock.time, clock.prevTime, clock.dt,
-                            g_model.scene.letterbox));
-    for (int i = 0; i < g_model.scene.oscillatorCount; ++i) {
-        state->push_back(Format("%d %.17g %.17g %.17g %d", i, g_model.bank.phase[i],
-                                g_model.bank.rate[i], g_model.bank.target[i],
-                                g_model.bank.chase[i] ? 1 : 0));
+                            model.scene.letterbox));
+    for (int i = 0; i < model.scene.oscillatorCount; ++i) {
+        state->push_back(Format("%d %.17g %.17g %.17g %d", i, model.bank.phase[i],
+                                model.bank.rate[i], model.bank.target[i],
+                                model.bank.chase[i] ? 1 : 0));
     }
+    return model;
 }
 
 class RenderToolTest : public ::testing::Test {
@@ -358,9 +359,9 @@ TEST_F(RenderToolTest, PngShowsTheStripsAndTheCellColours) {
                              " --cells " + Path("c.txt"));
     ASSERT_EQ(r.exitCode, 0) << r.err;
     std::vector<std::string> cells, state;
-    RunModel(w, h, 4, {700, 716}, &cells, &state);
+    const ModelState model = RunModel(w, h, 4, {700, 716}, &cells, &state);
     ExpectSameLines(ReadLines(Path("c.txt")), cells);
-    ASSERT_GE(static_cast<int>(g_model.scene.letterbox * h), 5);
+    ASSERT_GE(static_cast<int>(model.scene.letterbox * h), 5);
     int width = 0, height = 0;
     const std::vector<unsigned char> rgb = ReadPngRgb(Path("p.png"), &width, &height);
     ASSERT_EQ(width, w);
@@ -372,7 +373,7 @@ TEST_F(RenderToolTest, PngShowsTheStripsAndTheCellColours) {
             rgba.insert(rgba.end(), {p[0], p[1], p[2], 255});
         }
     }
-    EXPECT_TRUE(FrameMatchesCells(rgba, w, h));
+    EXPECT_TRUE(FrameMatchesCells(model, rgba, w, h));
 }
 
 } // namespace

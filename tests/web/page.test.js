@@ -42,7 +42,8 @@ function CanvasPixels(page) {
     });
 }
 
-test("a frozen frame is the native one at 1x and 2x, and after a resize", async () => {
+test("a frozen frame is the native one at 1x and 2x, after a resize; too large, the background",
+     async () => {
     for (const scale of [1, 2]) {
         const page = await OpenPage("?freeze=2027,12000", 400, 250, scale);
         const frame = await CanvasPixels(page);
@@ -53,6 +54,12 @@ test("a frozen frame is the native one at 1x and 2x, and after a resize", async 
         const resized = await CanvasPixels(page);
         assert.strictEqual(FirstDifference(resized, NativeFrame(333 * scale, 177 * scale, 2027,
                                                                 [12000]), 333 * scale), null);
+        if (scale === 2) { // past 2^27 device pixels nothing is drawn
+            await page.setViewportSize({ width: 5793, height: 5793 });
+            await page.waitForFunction(() => document.getElementById("picture").width === 11586);
+            assert.deepStrictEqual(await page.evaluate(() => Array.from(document.getElementById(
+                "picture").getContext("2d").getImageData(5793, 5793, 1, 1).data)), [0, 0, 26, 255]);
+        }
         await page.context().close();
     }
     assert.deepStrictEqual([...new Set(site.requests)].sort(),
@@ -86,9 +93,10 @@ test("full screen: click or key enters; key, press or motion past 4 pixels leave
     const full = () => page.evaluate(() => [document.fullscreenElement !== null,
         getComputedStyle(document.getElementById("picture")).cursor, rippleSaver.lock !== null]);
     const settle = () => page.waitForTimeout(150);
-    // From rest at (100, 100): |dx| + |dy| of 4 stays, 5 leaves.
-    for (const [dx, dy, leaves] of [[2, 2, false], [-4, 0, false], [3, 2, true], [0, -5, true],
-                                    [-1, 4, true]]) {
+    // From rest at (100, 100): |dx| + |dy| of 4 stays, 5 leaves; else the button leaves, and the
+    // next click (a right or middle press has none) comes back.
+    for (const [dx, dy, leaves, button] of [[2, 2, false, "left"], [-4, 0, false, "right"],
+        [3, 2, true], [1, 3, false, "middle"], [0, -5, true], [-1, 4, true]]) {
         await page.mouse.move(100, 100);
         await page.mouse.click(100, 100);
         await settle();
@@ -98,8 +106,8 @@ test("full screen: click or key enters; key, press or motion past 4 pixels leave
         const expected = leaves ? [false, "auto", false] : [true, "none", true];
         assert.deepStrictEqual(await full(), expected, `moved ${dx},${dy}`);
         if (!leaves) {
-            await page.mouse.down(); // a button leaves, and its click does not come back
-            await page.mouse.up();
+            await page.mouse.down({ button }); // a left button's click does not come back
+            await page.mouse.up({ button });
             await settle();
             assert.deepStrictEqual(await full(), [false, "auto", false], "the press left");
         }

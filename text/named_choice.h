@@ -2,7 +2,7 @@
 // (the field path, the submission mode, the presenter).
 #pragma once
 
-#include "model/text.h"
+#include "text/text.h"
 
 #include <string>
 

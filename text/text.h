@@ -6,6 +6,16 @@
 #include <string>
 #include <string_view>
 
+// What a program's command line asks for: a run, its usage, its version, or nothing it can do
+// (with one line saying why).
+enum class ParseResult { kRun, kHelp, kVersion, kBad };
+
+// What every program does with a command line that asks for no run: prints the usage or the
+// version on stdout and gives 0, or prints the error's line (CleanLine, on stderr) and gives
+// badStatus. Gives -1 for a run.
+int EndWithoutRun(ParseResult result, const char* usage, const char* version,
+                  const std::string& errorLine, int badStatus);
+
 // Reads the digits at the start of text in base 10 or 16, stopping at the first other byte;
 // value is the number modulo 2^64 and overflow says whether it was 2^64 or more. Gives the count
 // of digits read.

@@ -1,5 +1,5 @@
 // text.cpp -- numbers, seeds, names and stderr lines for every command line.
-#include "model/text.h"
+#include "text/text.h"
 
 #include <cstdio>
 
@@ -91,4 +91,22 @@ std::string CleanLine(std::string_view line) {
 
 void PrintLine(std::string_view line) {
     std::fprintf(stderr, "%s\n", CleanLine(line).c_str());
+}
+
+int EndWithoutRun(ParseResult result, const char* usage, const char* version,
+                  const std::string& errorLine, int badStatus) {
+    switch (result) {
+    case ParseResult::kHelp:
+        std::fputs(usage, stdout);
+        return 0;
+    case ParseResult::kVersion:
+        std::fputs(version, stdout);
+        return 0;
+    case ParseResult::kBad:
+        PrintLine(errorLine);
+        return badStatus;
+    case ParseResult::kRun:
+        break;
+    }
+    return -1;
 }

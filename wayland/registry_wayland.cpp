@@ -1,0 +1,146 @@
+// registry_wayland.cpp -- ripplefield-wayland's globals: the compositor, shared memory, the
+// shells, the seat, and one record per output, covered once it has said what it is.
+#include "wayland/client_wayland.h"
+#include "wayland/layer_shell_wayland.h"
+
+#include "xdg-shell-client-protocol.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+void OnOutputGeometry(void*, wl_output*, int32_t, int32_t, int32_t, int32_t, int32_t, const char*,
+                      const char*, int32_t) {}
+
+void OnOutputMode(void* data, wl_output*, uint32_t flags, int32_t width, int32_t height, int32_t) {
+    Output* output = static_cast<Output*>(data);
+    if (flags & WL_OUTPUT_MODE_CURRENT) {
+        output->modeWidth = width;
+        output->modeHeight = height;
+    }
+}
+
+void OnOutputDone(void* data, wl_output*) {
+    Output* output = static_cast<Output*>(data);
+    output->done = true;
+    if (output->view != nullptr) {
+        ScaleView(output->view.get(), output->scale);
+    }
+    CoverOutput(output);
+}
+
+void OnOutputScale(void* data, wl_output*, int32_t factor) {
+    static_cast<Output*>(data)->scale = std::max(factor, 1);
+}
+
+void OnOutputName(void* data, wl_output*, const char* name) {
+    static_cast<Output*>(data)->name = name;
+}
+
+void OnOutputDescription(void*, wl_output*, const char*) {}
+
+const wl_output_listener kOutputListener = {OnOutputGeometry, OnOutputMode, OnOutputDone,
+                                            OnOutputScale,    OnOutputName, OnOutputDescription};
+
+void ReleaseOutput(Output* output) {
+    DestroyView(&output->view);
+    output->version >= 3 ? wl_output_release(output->output) : wl_output_destroy(output->output);
+}
+
+void OnPing(void*, xdg_wm_base* base, uint32_t serial) {
+    xdg_wm_base_pong(base, serial);
+}
+
+const xdg_wm_base_listener kWmBaseListener = {OnPing};
+
+void OnGlobal(void*, wl_registry* registry, uint32_t name, const char* interface,
+              uint32_t version) {
+    const auto bind = [&](const wl_interface* type, uint32_t most) {
+        return wl_registry_bind(registry, name, type, std::min(version, most));
+    };
+    if (std::strcmp(interface, wl_compositor_interface.name) == 0 && version >= 4) {
+        g_wl.compositor = static_cast<wl_compositor*>(bind(&wl_compositor_interface, 4));
+    } else if (std::strcmp(interface, wl_shm_interface.name) == 0) {
+        g_wl.shm = static_cast<wl_shm*>(bind(&wl_shm_interface, 1));
+    } else if (std::strcmp(interface, zwlr_layer_shell_v1_interface.name) == 0) {
+        g_wl.layerShell =
+            static_cast<zwlr_layer_shell_v1*>(bind(&zwlr_layer_shell_v1_interface, 1));
+    } else if (std::strcmp(interface, xdg_wm_base_interface.name) == 0) {
+        g_wl.wmBase = static_cast<xdg_wm_base*>(bind(&xdg_wm_base_interface, 1));
+        xdg_wm_base_add_listener(g_wl.wmBase, &kWmBaseListener, nullptr);
+    } else if (std::strcmp(interface, wl_seat_interface.name) == 0) {
+        BindSeat(registry, name, version);
+    } else if (std::strcmp(interface, wl_output_interface.name) == 0) {
+        auto output = std::make_unique<Output>();
+        output->global = name;
+        output->version = std::min(version, 4u);
+        output->scale = 1;
+        output->output = static_cast<wl_output*>(bind(&wl_output_interface, 4));
+        wl_output_add_listener(output->output, &kOutputListener, output.get());
+        g_wl.outputs.push_back(std::move(output));
+    }
+}
+
+// An output that goes takes its view with it; the saver ends when none is left.
+void OnGlobalRemove(void*, wl_registry*, uint32_t name) {
+    auto& outputs = g_wl.outputs;
+    for (auto it = outputs.begin(); it != outputs.end(); ++it) {
+        Output* output = it->get();
+        if (output->global != name) {
+            continue;
+        }
+        const bool hadView = output->view != nullptr;
+        ReleaseOutput(output);
+        outputs.erase(it);
+        const bool anyView = std::any_of(outputs.begin(), outputs.end(),
+                                         [](const auto& o) { return o->view != nullptr; });
+        if (hadView && !anyView) {
+            Stop(0);
+        }
+        return;
+    }
+}
+
+const wl_registry_listener kRegistryListener = {OnGlobal, OnGlobalRemove};
+
+} // namespace
+
+void ListenToRegistry() {
+    g_wl.registry = wl_display_get_registry(g_wl.display);
+    wl_registry_add_listener(g_wl.registry, &kRegistryListener, nullptr);
+}
+
+void CoverOutput(Output* output) {
+    if (g_wl.options.window || !g_wl.ready || !output->done || output->view || g_wl.stop) {
+        return;
+    }
+    if (!g_wl.options.output.empty() && output->name != g_wl.options.output) {
+        return;
+    }
+    output->view = CreateView(output);
+}
+
+void ReleaseOutputs() {
+    for (auto& output : g_wl.outputs) {
+        ReleaseOutput(output.get());
+    }
+    g_wl.outputs.clear();
+}
+
+void ReleaseGlobals() {
+    if (g_wl.layerShell != nullptr) {
+        // Bound at version 1, which has no destroy request: the proxy goes on our side only.
+        wl_proxy_destroy(reinterpret_cast<wl_proxy*>(g_wl.layerShell));
+    }
+    if (g_wl.wmBase != nullptr) {
+        xdg_wm_base_destroy(g_wl.wmBase);
+    }
+    if (g_wl.shm != nullptr) {
+        wl_shm_destroy(g_wl.shm);
+    }
+    if (g_wl.compositor != nullptr) {
+        wl_compositor_destroy(g_wl.compositor);
+    }
+    wl_registry_destroy(g_wl.registry);
+}
