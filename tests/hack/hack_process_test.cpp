@@ -91,7 +91,7 @@ TEST_F(HackProcessTest, DrawsOnlyInsideItsWindow) {
             }
         }
     }
-    kill(hack_.pid, SIGTERM);
+    SignalProgram(hack_, SIGTERM);
     EXPECT_EQ(ExitCode(), 0);
 }
 
@@ -107,7 +107,7 @@ TEST_F(HackProcessTest, FollowsAResize) {
         XResizeWindow(display_, window, 60, 50);
         XSync(display_, False);
         EXPECT_TRUE(WaitForPicture(window, 60, 50));
-        kill(hack_.pid, SIGTERM);
+        SignalProgram(hack_, SIGTERM);
         EXPECT_EQ(ExitCode(), 0);
         XDestroyWindow(display_, window);
     }
@@ -192,7 +192,7 @@ TEST_F(HackProcessTest, WindowShowsThePictureWithEitherPresenter) {
             },
             kPatientMs);
         EXPECT_TRUE(same) << differ << " pixels differ";
-        kill(hack_.pid, SIGTERM);
+        SignalProgram(hack_, SIGTERM);
         EXPECT_EQ(ExitCode(), 0);
         EXPECT_EQ(ReadStderr(&hack_), "");
     }
@@ -205,7 +205,7 @@ TEST_F(HackProcessTest, SignalsEndItCleanlyWithinASecond) {
         Run({"--root", "--window-id", WindowIdText(window)});
         ASSERT_TRUE(WaitForPicture(window, 160, 120));
         const double sent = SteadyMs();
-        kill(hack_.pid, signal);
+        SignalProgram(hack_, signal);
         EXPECT_EQ(ExitCode(1000), 0);
         EXPECT_LT(SteadyMs() - sent, 1000.0);
         XDestroyWindow(display_, window);
@@ -219,7 +219,7 @@ TEST_F(HackProcessTest, AutoDrawsOnADeepColourDisplay) {
     Start({"320x240x30"});
     Run({"--root"}, {}, {"XSCREENSAVER_WINDOW", "RIPPLEFIELD_PRESENT"});
     EXPECT_TRUE(WaitForPicture(Root(), 320, 240));
-    kill(hack_.pid, SIGTERM);
+    SignalProgram(hack_, SIGTERM);
     EXPECT_EQ(ExitCode(), 0);
     EXPECT_EQ(ReadStderr(&hack_), "");
 }
@@ -300,7 +300,7 @@ TEST_F(HackProcessTest, PacesFramesAndSleepsBetweenThem) {
                     c.args.empty() ? "default" : c.args[1].c_str(), frames / seconds,
                     100.0 * cpuSeconds / seconds);
         XDamageDestroy(display_, damage);
-        kill(hack_.pid, SIGTERM);
+        SignalProgram(hack_, SIGTERM);
         EXPECT_EQ(ExitCode(), 0);
         XDestroyWindow(display_, window);
     }
@@ -357,7 +357,7 @@ TEST_F(HackProcessTest, RootAndWindowIdChooseTheWindow) {
             const Rgb& p = root.At(50, 45);
             EXPECT_TRUE(p.r == 0 && p.g == 0 && p.b == 0) << "drew on the root window";
         }
-        kill(hack_.pid, SIGTERM);
+        SignalProgram(hack_, SIGTERM);
         EXPECT_EQ(ExitCode(), 0);
         XDestroyWindow(display_, ours);
         XDestroyWindow(display_, other);
@@ -393,7 +393,7 @@ TEST_F(HackProcessTest, WithoutOptionsOpensAWindowOfItsOwn) {
     EXPECT_EQ(attributes.width, 320);
     EXPECT_EQ(attributes.height, 240);
     EXPECT_TRUE(WaitUntil([&] { return ShowsPicture(own, 320, 240); }, kPatientMs));
-    kill(hack_.pid, SIGTERM);
+    SignalProgram(hack_, SIGTERM);
     EXPECT_EQ(ExitCode(), 0);
 }
 

@@ -117,6 +117,12 @@ bool WaitForExit(RunningProgram* program, int timeoutMs, int* exitCode) {
     return false;
 }
 
+void SignalProgram(const RunningProgram& program, int signal) {
+    if (program.pid > 0) {
+        kill(program.pid, signal);
+    }
+}
+
 void KillProgram(RunningProgram* program) {
     if (program->pid > 0) {
         kill(program->pid, SIGKILL);

@@ -112,7 +112,7 @@ TEST_F(WaylandProcessTest, EachOutputShowsTheStillRenderersPictureAtItsPhysicalS
     ASSERT_EQ(Swaymsg(sway_, "create_output"), 0);
     ASSERT_EQ(Swaymsg(sway_, "output HEADLESS-3 mode 1024x768"), 0);
     EXPECT_TRUE(Shows("HEADLESS-3", 1024, 768)) << "the new output is not covered";
-    kill(program_.pid, SIGHUP); // as SIGTERM and SIGINT, which the other cases send
+    SignalProgram(program_, SIGHUP); // as SIGTERM and SIGINT, which the other cases send
     EXPECT_EQ(ExitCode(), 0);
     EXPECT_EQ(ReadStderr(&program_), "");
 }
@@ -174,7 +174,7 @@ TEST_F(WaylandProcessTest, KeysButtonsAndMotionPastTheThresholdEndIt) {
         }
         if (!c.ends) {
             EXPECT_TRUE(Running());
-            kill(program_.pid, SIGINT);
+            SignalProgram(program_, SIGINT);
         }
         EXPECT_EQ(ExitCode(), 0);
         KillProgram(&pointer_);
@@ -249,7 +249,7 @@ TEST_F(WaylandProcessTest, OutputKeepsItToTheOutputNamed) {
     Start({"--output", "HEADLESS-2"}, kFrozen);
     EXPECT_TRUE(Shows("HEADLESS-2", 1920, 1080));
     EXPECT_FALSE(Shows("HEADLESS-1", 1280, 720, 0));
-    kill(program_.pid, SIGTERM);
+    SignalProgram(program_, SIGTERM);
     EXPECT_EQ(ExitCode(), 0);
     Start({"--output", "NOPE"});
     EXPECT_EQ(ExitCode(), 1);
