@@ -110,7 +110,8 @@ void BenchFrame(benchmark::State& state, SubmitMode mode, ViewSize size) {
 // TrueColor, which the display mode's image presenter hands over.
 void BenchPicture(benchmark::State& state, ViewSize size) {
     SelectFieldPath(PickFieldPath(nullptr, CpuHasFieldPath(FieldPath::kSse2),
-                                  CpuHasFieldPath(FieldPath::kAvx2)));
+                                  CpuHasFieldPath(FieldPath::kAvx2),
+                                  CpuHasFieldPath(FieldPath::kNeon)));
     MemoryTarget xrgb = {{16, 8, 0, 0}, 0};
     BenchFrames(state, &kMemoryPresenter, &xrgb, size, FinishPicture);
 }
@@ -122,7 +123,12 @@ std::string SizeName(ViewSize size) {
 } // namespace
 
 int main(int argc, char** argv) {
-    for (const FieldPath path : {FieldPath::kPlain, FieldPath::kSse2, FieldPath::kAvx2}) {
+#if defined(__aarch64__)
+    const FieldPath paths[] = {FieldPath::kPlain, FieldPath::kNeon};
+#else
+    const FieldPath paths[] = {FieldPath::kPlain, FieldPath::kSse2, FieldPath::kAvx2};
+#endif
+    for (const FieldPath path : paths) {
         for (const ViewSize size : kSizes) {
             const std::string name =
                 std::string("Field/") + FieldPathName(path) + "/" + SizeName(size);

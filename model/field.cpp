@@ -166,21 +166,31 @@ void WalkField(const FieldFrame& frame, FieldRowBuffers& buffers, FieldRowSink s
     }
 }
 
-static const char* const kFieldPathNames[] = {"plain", "sse2", "avx2"}; // in FieldPath's order
+static const char* const kFieldPathNames[] = {"plain", "sse2", "avx2", "neon"}; // FieldPath's order
+
+// The row shaders this build has, in FieldPath's order: an arm64 build has no x86 kernel to call.
+#if defined(__aarch64__)
+static const RowShader kRowShaders[] = {ShadeFieldRow, nullptr, nullptr, ShadeFieldRowNeon};
+#else
+static const RowShader kRowShaders[] = {ShadeFieldRow, ShadeFieldRowSse2, ShadeFieldRowAvx2,
+                                        nullptr};
+#endif
 
 const char* FieldPathName(FieldPath path) {
     return kFieldPathNames[static_cast<int>(path)];
 }
 
 // libgcc's test for AVX2 and FMA also checks that the operating system saves the wide registers.
-// WebAssembly's 128-bit vectors run both kernels two doubles at a time (built for them without x86
-// targets); the fused one where the module was built with the relaxed multiply-add.
+// WebAssembly's 128-bit vectors run both x86 kernels two doubles at a time (built for them without
+// x86 targets); the fused one where the module was built with the relaxed multiply-add. Every
+// arm64 CPU has NEON.
 bool CpuHasFieldPath(FieldPath path) {
 #if defined(__wasm_relaxed_simd__)
-    static_cast<void>(path);
-    return true;
+    return path != FieldPath::kNeon;
 #elif defined(__wasm__)
-    return path != FieldPath::kAvx2;
+    return path == FieldPath::kPlain || path == FieldPath::kSse2;
+#elif defined(__aarch64__)
+    return path == FieldPath::kPlain || path == FieldPath::kNeon;
 #else
     __builtin_cpu_init();
     switch (path) {
@@ -188,6 +198,8 @@ bool CpuHasFieldPath(FieldPath path) {
         return __builtin_cpu_supports("sse2");
     case FieldPath::kAvx2:
         return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+    case FieldPath::kNeon:
+        return false;
     case FieldPath::kPlain:
         break;
     }
@@ -195,13 +207,15 @@ bool CpuHasFieldPath(FieldPath path) {
 #endif
 }
 
-FieldPath PickFieldPath(const char* request, bool hasSse2, bool hasAvx2) {
-    const FieldPath best = hasAvx2   ? FieldPath::kAvx2
+FieldPath PickFieldPath(const char* request, bool hasSse2, bool hasAvx2, bool hasNeon) {
+    const FieldPath best = hasNeon   ? FieldPath::kNeon
+                           : hasAvx2 ? FieldPath::kAvx2
                            : hasSse2 ? FieldPath::kSse2
                                      : FieldPath::kPlain;
     const FieldPath path = static_cast<FieldPath>(
-        PickNamedChoice("RIPPLEFIELD_FIELD", request, kFieldPathNames, 3, static_cast<int>(best)));
-    if ((path == FieldPath::kSse2 && !hasSse2) || (path == FieldPath::kAvx2 && !hasAvx2)) {
+        PickNamedChoice("RIPPLEFIELD_FIELD", request, kFieldPathNames, 4, static_cast<int>(best)));
+    if ((path == FieldPath::kSse2 && !hasSse2) || (path == FieldPath::kAvx2 && !hasAvx2) ||
+        (path == FieldPath::kNeon && !hasNeon)) {
         PrintLine("RIPPLEFIELD_FIELD " + Quoted(request) + ": this CPU cannot run it, using " +
                   FieldPathName(best));
         return best;
@@ -212,28 +226,18 @@ FieldPath PickFieldPath(const char* request, bool hasSse2, bool hasAvx2) {
 FieldPath SelectFieldPath(FieldPath path) {
     if (!CpuHasFieldPath(path)) {
         path = PickFieldPath(nullptr, CpuHasFieldPath(FieldPath::kSse2),
-                             CpuHasFieldPath(FieldPath::kAvx2));
+                             CpuHasFieldPath(FieldPath::kAvx2), CpuHasFieldPath(FieldPath::kNeon));
     }
-    switch (path) {
-    case FieldPath::kSse2:
-        g_shadeRow = ShadeFieldRowSse2;
-        break;
-    case FieldPath::kAvx2:
-        g_shadeRow = ShadeFieldRowAvx2;
-        break;
-    case FieldPath::kPlain:
-        g_shadeRow = ShadeFieldRow;
-        break;
-    }
+    g_shadeRow = kRowShaders[static_cast<int>(path)];
     g_fieldPath = path;
     return path;
 }
 
 FieldPath ActiveFieldPath() {
     if (g_shadeRow == nullptr) {
-        SelectFieldPath(PickFieldPath(std::getenv("RIPPLEFIELD_FIELD"),
-                                      CpuHasFieldPath(FieldPath::kSse2),
-                                      CpuHasFieldPath(FieldPath::kAvx2)));
+        SelectFieldPath(
+            PickFieldPath(std::getenv("RIPPLEFIELD_FIELD"), CpuHasFieldPath(FieldPath::kSse2),
+                          CpuHasFieldPath(FieldPath::kAvx2), CpuHasFieldPath(FieldPath::kNeon)));
     }
     return g_fieldPath;
 }

@@ -92,15 +92,18 @@ void WalkField(const FieldFrame& frame, FieldRowBuffers& rows, FieldRowSink sink
                const FieldTexels* texels = nullptr);
 
 // The ways to shade a row: the plain reference (ShadeFieldRow) and the vector kernels, which give
-// the same colours but for a rare last-bit difference of their own sine.
-enum class FieldPath { kPlain, kSse2, kAvx2 };
+// the same colours but for a rare last-bit difference of their own sine. The fused kernels (AVX2
+// with FMA, NEON) give each other's bits.
+enum class FieldPath { kPlain, kSse2, kAvx2, kNeon };
 
 const char* FieldPathName(FieldPath path);
+// Whether this build has the path and this CPU can run it: x86 builds have SSE2 and AVX2, arm64
+// builds NEON.
 bool CpuHasFieldPath(FieldPath path);
-// The path that a request names ("plain", "sse2" or "avx2"; null or empty for none) on a CPU with
-// the given features. No request gives the fastest path; a path the CPU lacks, or a name that is
-// none of these, gives the fastest one it has, with one line on stderr.
-FieldPath PickFieldPath(const char* request, bool hasSse2, bool hasAvx2);
+// The path that a request names ("plain", "sse2", "avx2" or "neon"; null or empty for none) on a
+// CPU with the given features. No request gives the fastest path; a path the CPU lacks, or a name
+// that is none of these, gives the fastest one it has, with one line on stderr.
+FieldPath PickFieldPath(const char* request, bool hasSse2, bool hasAvx2, bool hasNeon = false);
 // Makes WalkField use a path, or the fastest this CPU has if it lacks it; returns the one in use.
 FieldPath SelectFieldPath(FieldPath path);
 // The path in use; on first use picked from RIPPLEFIELD_FIELD and this CPU's features.

@@ -1,6 +1,6 @@
 // field_kernel_body.h -- the one source of the vector field kernel, included once per variant
-// (field_kernel_sse2.cpp, field_kernel_avx2.cpp) under that variant's target and with
-// FIELD_KERNEL_FMA set. No include guard: each variant compiles its own copy.
+// (field_kernel_sse2.cpp, field_kernel_avx2.cpp, field_kernel_neon.cpp) under that variant's target
+// and with FIELD_KERNEL_FMA set. No include guard: each variant compiles its own copy.
 //
 // The loops are written so that the compiler vectorises them over the columns of a row. Each cell
 // gets the same operations, in the same order, as ShadeFieldRow, except that the sine is the

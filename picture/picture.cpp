@@ -141,6 +141,7 @@ RowWidener PickWidener() {
         return WidenSixAvx2;
     case FieldPath::kSse2:
         return WidenSixSse2;
+    case FieldPath::kNeon:
     case FieldPath::kPlain:
         break;
     }

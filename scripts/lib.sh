@@ -22,11 +22,18 @@ COMPOSITOR_PACKAGES="plasma-wayland-protocols libsystemd-dev kwin-wayland mutter
 # What scripts/release needs beyond those: a clone of the commit, the Windows compiler (no Wine)
 # and, for --verify, the tool that shows how two files differ.
 RELEASE_PACKAGES="git g++-mingw-w64-i686-posix binutils-mingw-w64-i686 diffoscope-minimal"
-# The page in the browser: emscripten builds its WebAssembly (its tools run on Node), Chromium runs
-# its tests, which npm's modules drive (npm itself is added where no Node brought one).
-WEB_PACKAGES="emscripten chromium nodejs"
+# The page in the browser: emscripten builds its WebAssembly (its tools run on Node), Chromium and
+# Firefox run its tests, which npm's modules drive (npm itself is added where no Node brought one).
+WEB_PACKAGES="emscripten chromium firefox-esr nodejs"
 WINDOWS_PACKAGES="g++-mingw-w64-i686-posix wine wine32:i386 wine32-preloader:i386 wine64
   libgl1-mesa-dri:i386 libglx-mesa0:i386 x11-utils xdotool imagemagick"
+
+# The arm64 build (the arm64 preset): the cross compiler, and the arm64 libraries that the
+# programs and tests link, with Mesa's software rasteriser to run them; qemu runs the programs.
+ARM64_PACKAGES="g++-aarch64-linux-gnu libc6-dev:arm64 libgtest-dev:arm64 libbenchmark-dev:arm64
+  libegl-dev:arm64 libgl-dev:arm64 libopengl-dev:arm64 libegl-mesa0:arm64 libgl1-mesa-dri:arm64
+  libpng-dev:arm64 libwebp-dev:arm64 libxdamage-dev:arm64 libwayland-dev:arm64
+  libxkbcommon-dev:arm64 libx11-dev:arm64 libxext-dev:arm64 libxrandr-dev:arm64 libxml2-dev:arm64"
 
 log() { printf '== %s\n' "$*"; }
 
@@ -193,6 +200,55 @@ enable_i386_programs() {
             >"$misc/register" || return 1
     fi
     /lib/ld-linux.so.2 --version >/dev/null 2>&1
+}
+
+# Installs the arm64 build's packages and lets the kernel run arm64 programs through qemu.
+install_arm64_packages() {
+    if ! dpkg --print-foreign-architectures | grep -qx arm64; then
+        dpkg --add-architecture arm64
+        APT_UPDATED=
+    fi
+    # shellcheck disable=SC2086
+    missing=$(missing_packages $ARM64_PACKAGES)
+    if [ -n "$missing" ]; then
+        log "installing: $missing"
+        apt_update || return 1
+        align_linux_libc_dev || return 1
+        # shellcheck disable=SC2086
+        DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y -qq \
+            --no-remove $missing >/dev/null || return 1
+    fi
+    enable_arm64_programs || { log "cannot run arm64 programs"; return 1; }
+}
+
+# The C library's kernel headers come in one version for all architectures: where the amd64 one
+# installed is not the version that arm64's C library gets (an image older than the archive), both
+# move to the archive's.
+align_linux_libc_dev() {
+    want=$(apt-cache policy linux-libc-dev:arm64 | sed -n 's/^ *Candidate: //p')
+    [ -n "$want" ] && [ "$want" != "(none)" ] || return 1
+    have=$(dpkg-query -W -f='${Version}' linux-libc-dev:amd64 2>/dev/null)
+    [ "$have" = "$want" ] && return 0
+    log "linux-libc-dev: $have to $want, for arm64's"
+    DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-remove \
+        "linux-libc-dev:amd64=$want" "linux-libc-dev:arm64=$want" >/dev/null
+}
+
+# arm64 programs run through qemu's user-mode emulator (qemu-user: the backports' version where
+# enable_i386_programs has installed it), registered with binfmt_misc so that tests can start them as any program; F keeps the
+# emulator open for programs started in other mount namespaces or as other users.
+enable_arm64_programs() {
+    if ! command -v qemu-aarch64 >/dev/null 2>&1; then
+        apt_update && apt_install qemu-user || return 1
+    fi
+    misc=/proc/sys/fs/binfmt_misc
+    [ -f "$misc/register" ] || mount -t binfmt_misc binfmt_misc "$misc" || return 1
+    if ! grep -qs 'interpreter /usr/bin/qemu-aarch64$' "$misc/qemu-aarch64"; then
+        [ -f "$misc/qemu-aarch64" ] && echo -1 >"$misc/qemu-aarch64"
+        printf '%s' ':qemu-aarch64:M::\x7fELF\x02\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\xb7\x00:\xff\xff\xff\xff\xff\xff\xff\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-aarch64:F' \
+            >"$misc/register" || return 1
+    fi
+    [ -e /lib/ld-linux-aarch64.so.1 ] && /lib/ld-linux-aarch64.so.1 --version >/dev/null 2>&1
 }
 
 # Starts a private X server on a free display; it is stopped by its PID when the script exits.

@@ -93,6 +93,25 @@ function RippleModuleName() {
     return WebAssembly.validate(kRelaxedMaddModule) ? "ripplefield-fma.wasm" : "ripplefield.wasm";
 }
 
+// The module's bytes: in the one-file page, from the element named after it (base64); else
+// fetched from beside the page.
+async function RippleModuleBytes(name) {
+    const inside = document.getElementById(name);
+    if (inside !== null) {
+        const text = atob(inside.textContent.replace(/\s/g, ""));
+        const bytes = new Uint8Array(text.length);
+        for (let i = 0; i < text.length; ++i) {
+            bytes[i] = text.charCodeAt(i);
+        }
+        return bytes;
+    }
+    const response = await fetch(name);
+    if (!response.ok) {
+        throw new Error(response.status + " " + response.statusText);
+    }
+    return response.arrayBuffer();
+}
+
 // ?freeze=SEED,MS: the seed and the one counter reading of every frame; null when absent,
 // undefined when malformed.
 function ParseFreeze(value) {
@@ -232,11 +251,7 @@ async function RunPage() {
     let busy = 0; // the frames' milliseconds: stepping, and putting the image into the canvas
     let ripple;
     try {
-        const response = await fetch(RippleModuleName());
-        if (!response.ok) {
-            throw new Error(response.status + " " + response.statusText);
-        }
-        ripple = await LoadRippleField(await response.arrayBuffer(), () => busy);
+        ripple = await LoadRippleField(await RippleModuleBytes(RippleModuleName()), () => busy);
     } catch (error) {
         say("RippleField could not load its WebAssembly: " + error.message);
         return;

@@ -22,7 +22,11 @@ struct Kernel {
     void (*sinOfEach)(const double* x, double* out, int n);
 };
 
+#if defined(__aarch64__)
+const Kernel kKernels[] = {{FieldPath::kNeon, KernelSinNeon}};
+#else
 const Kernel kKernels[] = {{FieldPath::kSse2, KernelSinSse2}, {FieldPath::kAvx2, KernelSinAvx2}};
+#endif
 
 // An even grid over +-100, and the doubles next to every multiple of pi/2 in that range.
 std::vector<double> SineArguments() {
@@ -111,6 +115,29 @@ TEST_F(FieldKernelTest, SineMatchesTheLibraryOverTheFieldsRange) {
     }
 }
 
+// The fused kernels (AVX2 with FMA, NEON) give their sine the same bits on x86-64 and arm64. The
+// colours seldom show its last bits, so the bits are held here, by their hash.
+TEST_F(FieldKernelTest, FusedSineHasTheSameBitsOnEveryArchitecture) {
+#if defined(__aarch64__)
+    const Kernel fused = {FieldPath::kNeon, KernelSinNeon};
+#else
+    const Kernel fused = {FieldPath::kAvx2, KernelSinAvx2};
+#endif
+    if (!CpuHasFieldPath(fused.path)) {
+        GTEST_SKIP() << "this CPU cannot run " << FieldPathName(fused.path);
+    }
+    const std::vector<double> x = SineArguments();
+    std::vector<double> s(x.size());
+    fused.sinOfEach(x.data(), s.data(), static_cast<int>(x.size()));
+    uint64_t hash = 14695981039346656037u; // FNV-1a over each value's bits
+    for (const double v : s) {
+        uint64_t bits = 0;
+        std::memcpy(&bits, &v, sizeof bits);
+        hash = (hash ^ bits) * 1099511628211u;
+    }
+    EXPECT_EQ(hash, 0x65e151a27125f5a4u) << FieldPathName(fused.path);
+}
+
 TEST_F(FieldKernelTest, EveryPathDrawsThePlainPicture) {
     struct View {
         int width, height;
@@ -163,20 +190,26 @@ TEST_F(FieldKernelTest, EveryPathDrawsThePlainPicture) {
 TEST_F(FieldKernelTest, DispatchPicksAVectorPath) {
     const bool sse2 = CpuHasFieldPath(FieldPath::kSse2);
     const bool avx2 = CpuHasFieldPath(FieldPath::kAvx2);
-    const FieldPath picked = PickFieldPath(std::getenv("RIPPLEFIELD_FIELD"), sse2, avx2);
-    std::printf("CPU: sse2 %d, avx2+fma %d; the dispatch picks %s\n", sse2, avx2,
+    const bool neon = CpuHasFieldPath(FieldPath::kNeon);
+    const FieldPath picked = PickFieldPath(std::getenv("RIPPLEFIELD_FIELD"), sse2, avx2, neon);
+    std::printf("CPU: sse2 %d, avx2+fma %d, neon %d; the dispatch picks %s\n", sse2, avx2, neon,
                 FieldPathName(picked));
 #if defined(__x86_64__)
     EXPECT_TRUE(sse2); // every 64-bit x86 CPU has it
 #endif
-    if (!sse2) {
+#if defined(__aarch64__)
+    EXPECT_TRUE(neon && !sse2 && !avx2); // the only kernel an arm64 build has, and it has it
+#endif
+    if (!sse2 && !neon) {
         GTEST_SKIP() << "a CPU without SSE2 keeps the plain path";
     }
+    const FieldPath fastest = neon ? FieldPath::kNeon : avx2 ? FieldPath::kAvx2 : FieldPath::kSse2;
     if (std::getenv("RIPPLEFIELD_FIELD") == nullptr) {
-        EXPECT_EQ(picked, avx2 ? FieldPath::kAvx2 : FieldPath::kSse2);
+        EXPECT_EQ(picked, fastest);
     }
-    EXPECT_EQ(SelectFieldPath(FieldPath::kAvx2), avx2 ? FieldPath::kAvx2 : FieldPath::kSse2);
-    EXPECT_EQ(ActiveFieldPath(), avx2 ? FieldPath::kAvx2 : FieldPath::kSse2);
+    // A path this build or CPU lacks gives the fastest it has.
+    EXPECT_EQ(SelectFieldPath(neon ? FieldPath::kAvx2 : FieldPath::kNeon), fastest);
+    EXPECT_EQ(ActiveFieldPath(), fastest);
     EXPECT_EQ(SelectFieldPath(FieldPath::kPlain), FieldPath::kPlain);
     EXPECT_EQ(ActiveFieldPath(), FieldPath::kPlain);
 }
@@ -190,19 +223,26 @@ TEST_F(FieldKernelTest, RequestsFallBackToTheFastestPathTheCpuHas) {
     EXPECT_EQ(PickFieldPath("plain", true, true), FieldPath::kPlain);
     EXPECT_EQ(PickFieldPath("sse2", true, true), FieldPath::kSse2);
     EXPECT_EQ(PickFieldPath("avx2", true, true), FieldPath::kAvx2);
+    EXPECT_EQ(PickFieldPath(nullptr, false, false, true), FieldPath::kNeon);
+    EXPECT_EQ(PickFieldPath("neon", false, false, true), FieldPath::kNeon);
+    EXPECT_EQ(PickFieldPath("plain", false, false, true), FieldPath::kPlain);
     // A path it lacks, or an unknown name: the fastest, and one line on stderr that says so.
     const struct {
         const char* request;
         bool sse2, avx2;
         FieldPath expected;
+        bool neon = false;
     } fallbacks[] = {{"avx2", true, false, FieldPath::kSse2},
                      {"avx2", false, false, FieldPath::kPlain},
                      {"sse2", false, false, FieldPath::kPlain},
                      {"AVX2", true, true, FieldPath::kAvx2},
-                     {"fast", true, false, FieldPath::kSse2}};
+                     {"fast", true, false, FieldPath::kSse2},
+                     {"neon", true, true, FieldPath::kAvx2},
+                     {"sse2", false, false, FieldPath::kNeon, true},
+                     {"avx2", false, false, FieldPath::kNeon, true}};
     for (const auto& f : fallbacks) {
         ::testing::internal::CaptureStderr();
-        EXPECT_EQ(PickFieldPath(f.request, f.sse2, f.avx2), f.expected) << f.request;
+        EXPECT_EQ(PickFieldPath(f.request, f.sse2, f.avx2, f.neon), f.expected) << f.request;
         const std::string said = ::testing::internal::GetCapturedStderr();
         EXPECT_NE(said.find(f.request), std::string::npos) << said;
         EXPECT_NE(said.find(FieldPathName(f.expected)), std::string::npos) << said;
@@ -217,7 +257,8 @@ TEST_F(FieldKernelTest, EveryPathWritesTheBytesGLMakesOfItsColours) {
         int width, height;
         double letterbox;
     } views[] = {{3840, 2160, 0.0}, {1920, 1080, 0.07}, {333, 77, 0.0311}, {7, 13, 0.0}};
-    for (const FieldPath path : {FieldPath::kPlain, FieldPath::kSse2, FieldPath::kAvx2}) {
+    for (const FieldPath path :
+         {FieldPath::kPlain, FieldPath::kSse2, FieldPath::kAvx2, FieldPath::kNeon}) {
         if (!CpuHasFieldPath(path)) {
             continue;
         }

@@ -48,6 +48,9 @@ bool WaitForExit(RunningProgram* program, int timeoutMs, int* exitCode);
 void SignalProgram(const RunningProgram& program, int signal);
 // Ends a program that is still running (after a failed check) and reaps it.
 void KillProgram(RunningProgram* program);
+// Sends the signal to a program not yet reaped. Never to pid -1, which for root means every
+// process on the machine: a start that failed or a wait that reaped leaves that pid.
+void SignalProgram(const RunningProgram& program, int signal);
 // What the program wrote on stderr, once it has ended.
 std::string ReadStderr(RunningProgram* program);
 
