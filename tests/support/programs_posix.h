@@ -43,9 +43,6 @@ RunningProgram StartProgram(const std::vector<std::string>& argv,
 // Waits up to timeoutMs for the program to end; true when it did, with its exit code (128 + the
 // signal's number when a signal ended it).
 bool WaitForExit(RunningProgram* program, int timeoutMs, int* exitCode);
-// Sends a signal to a program that is still running; nothing once it has been reaped (its pid
-// then reads -1, and kill(-1) would reach every process there is).
-void SignalProgram(const RunningProgram& program, int signal);
 // Ends a program that is still running (after a failed check) and reaps it.
 void KillProgram(RunningProgram* program);
 // Sends the signal to a program not yet reaped. Never to pid -1, which for root means every
