@@ -80,13 +80,13 @@ bool StartIdleWatch(IdleSources& sources, wl_seat* seat, int timeoutMs, void (*i
         sources.extNotification =
             ext_idle_notifier_v1_get_idle_notification(sources.extNotifier, timeout, seat);
         ext_idle_notification_v1_add_listener(sources.extNotification, &kExtListener, &sources);
-        sources.source = IdleSourceKind::ExtIdleNotify;
+        sources.source = IdleSourceKind::kExtIdleNotify;
     } else if (sources.kdeIdle != nullptr) {
         sources.kdeTimeout = org_kde_kwin_idle_get_idle_timeout(sources.kdeIdle, seat, timeout);
         org_kde_kwin_idle_timeout_add_listener(sources.kdeTimeout, &kKdeListener, &sources);
-        sources.source = IdleSourceKind::KdeIdle;
+        sources.source = IdleSourceKind::kKdeIdle;
     } else if (StartMutterIdleWatch(sources, static_cast<int>(timeout))) {
-        sources.source = IdleSourceKind::MutterIdleMonitor;
+        sources.source = IdleSourceKind::kMutterIdleMonitor;
     } else {
         *error = "this desktop tells no idle time (no ext_idle_notifier_v1, org_kde_kwin_idle or "
                  "GNOME idle monitor): start ripplefield-wayland from swayidle or hypridle instead";
@@ -97,24 +97,24 @@ bool StartIdleWatch(IdleSources& sources, wl_seat* seat, int timeoutMs, void (*i
 
 const char* IdleSourceName(const IdleSources& sources) {
     switch (sources.source) {
-    case IdleSourceKind::ExtIdleNotify:
+    case IdleSourceKind::kExtIdleNotify:
         return "ext_idle_notifier_v1";
-    case IdleSourceKind::KdeIdle:
+    case IdleSourceKind::kKdeIdle:
         return "org_kde_kwin_idle";
-    case IdleSourceKind::MutterIdleMonitor:
+    case IdleSourceKind::kMutterIdleMonitor:
         return "org.gnome.Mutter.IdleMonitor";
-    case IdleSourceKind::None:
+    case IdleSourceKind::kNone:
         break;
     }
     return "none";
 }
 
 int IdleWatchFd(const IdleSources& sources) {
-    return sources.source == IdleSourceKind::MutterIdleMonitor ? MutterIdleWatchFd(sources) : -1;
+    return sources.source == IdleSourceKind::kMutterIdleMonitor ? MutterIdleWatchFd(sources) : -1;
 }
 
 bool DispatchIdleWatch(IdleSources& sources) {
-    return sources.source != IdleSourceKind::MutterIdleMonitor || DispatchMutterIdleWatch(sources);
+    return sources.source != IdleSourceKind::kMutterIdleMonitor || DispatchMutterIdleWatch(sources);
 }
 
 void StopIdleWatch(IdleSources& sources) {

@@ -15,14 +15,14 @@ struct org_kde_kwin_idle_timeout;
 struct sd_bus;
 struct sd_bus_slot;
 
-enum class IdleSourceKind { None, ExtIdleNotify, KdeIdle, MutterIdleMonitor };
+enum class IdleSourceKind { kNone, kExtIdleNotify, kKdeIdle, kMutterIdleMonitor };
 
 struct IdleSources {
     // Bound from the registry.
     ext_idle_notifier_v1* extNotifier = nullptr;
     org_kde_kwin_idle* kdeIdle = nullptr;
     // The watch, once started.
-    IdleSourceKind source = IdleSourceKind::None;
+    IdleSourceKind source = IdleSourceKind::kNone;
     ext_idle_notification_v1* extNotification = nullptr;
     org_kde_kwin_idle_timeout* kdeTimeout = nullptr;
     // GNOME: the session bus, Mutter's watches and the session manager's inhibitors.

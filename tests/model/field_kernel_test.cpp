@@ -223,6 +223,7 @@ TEST_F(FieldKernelTest, RequestsFallBackToTheFastestPathTheCpuHas) {
     EXPECT_EQ(PickFieldPath("plain", true, true), FieldPath::kPlain);
     EXPECT_EQ(PickFieldPath("sse2", true, true), FieldPath::kSse2);
     EXPECT_EQ(PickFieldPath("avx2", true, true), FieldPath::kAvx2);
+    EXPECT_EQ(PickFieldPath("AVX2", true, true), FieldPath::kAvx2); // names in any case
     EXPECT_EQ(PickFieldPath(nullptr, false, false, true), FieldPath::kNeon);
     EXPECT_EQ(PickFieldPath("neon", false, false, true), FieldPath::kNeon);
     EXPECT_EQ(PickFieldPath("plain", false, false, true), FieldPath::kPlain);
@@ -235,7 +236,6 @@ TEST_F(FieldKernelTest, RequestsFallBackToTheFastestPathTheCpuHas) {
     } fallbacks[] = {{"avx2", true, false, FieldPath::kSse2},
                      {"avx2", false, false, FieldPath::kPlain},
                      {"sse2", false, false, FieldPath::kPlain},
-                     {"AVX2", true, true, FieldPath::kAvx2},
                      {"fast", true, false, FieldPath::kSse2},
                      {"neon", true, true, FieldPath::kAvx2},
                      {"sse2", false, false, FieldPath::kNeon, true},

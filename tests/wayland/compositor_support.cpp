@@ -97,13 +97,13 @@ std::vector<std::string> UnderSessionBus(const std::string& dir, std::vector<std
 
 const char* CompositorName(CompositorKind kind) {
     switch (kind) {
-    case CompositorKind::Sway:
+    case CompositorKind::kSway:
         return "sway";
-    case CompositorKind::Kwin:
+    case CompositorKind::kKwin:
         return "kwin_wayland";
-    case CompositorKind::Mutter:
+    case CompositorKind::kMutter:
         return "mutter";
-    case CompositorKind::Weston:
+    case CompositorKind::kWeston:
         return "weston";
     }
     return "?";
@@ -136,7 +136,7 @@ const char* CompositorName(CompositorKind kind) {
     std::vector<std::string> env = {"HOME=" + dir, "XDG_RUNTIME_DIR=" + dir, "PATH=/usr/bin:/bin"};
     std::vector<std::string> argv;
     switch (kind) {
-    case CompositorKind::Sway:
+    case CompositorKind::kSway:
         if (parent == nullptr) {
             std::ofstream(dir + "/config") << "xwayland disable\n";
         }
@@ -145,7 +145,7 @@ const char* CompositorName(CompositorKind kind) {
                                "WAYLAND_DISPLAY=" + (parent ? parent->socket : "")});
         argv = {"sway", "-c", dir + "/config"}; // its first output is 1280x720 whatever the size
         break;
-    case CompositorKind::Kwin: {
+    case CompositorKind::kKwin: {
         // Debian's binary carries file capabilities that a container refuses to exec; a copy
         // carries none, and keeps the name, which kwin goes by.
         mkdir((dir + "/kwin").c_str(), 0755);
@@ -159,13 +159,13 @@ const char* CompositorName(CompositorKind kind) {
                   kSocket, "--no-lockscreen", "--no-global-shortcuts", "--no-kactivities"});
         break;
     }
-    case CompositorKind::Mutter:
+    case CompositorKind::kMutter:
         // ResetIdletime is for tests only, and only with this variable.
         env.insert(env.end(), {"MUTTER_DEBUG_RESET_IDLETIME=1", "GSETTINGS_BACKEND=memory"});
         argv = UnderSessionBus(dir, {"mutter", "--headless", "--wayland", "--no-x11",
                                      "--virtual-monitor", size, "--wayland-display", kSocket});
         break;
-    case CompositorKind::Weston: // --debug: for its screenshooter
+    case CompositorKind::kWeston: // --debug: for its screenshooter
         argv = {"weston",
                 "--backend=headless-backend.so",
                 "--use-pixman",
@@ -186,13 +186,13 @@ const char* CompositorName(CompositorKind kind) {
     compositor->program = StartProgram(argv, programOptions);
     const std::string ipc =
         "sway-ipc." + std::to_string(user->pw_uid) + "." + std::to_string(compositor->program.pid);
-    const bool bus = kind == CompositorKind::Kwin || kind == CompositorKind::Mutter;
+    const bool bus = kind == CompositorKind::kKwin || kind == CompositorKind::kMutter;
     const bool up = WaitUntil(
         [&] {
-            compositor->socket = kind == CompositorKind::Sway
+            compositor->socket = kind == CompositorKind::kSway
                                      ? FindSocket(dir, "wayland-", parent ? parent->socket : "")
                                      : FindSocket(dir, kSocket);
-            if (kind == CompositorKind::Sway) {
+            if (kind == CompositorKind::kSway) {
                 compositor->ipc = FindSocket(dir, ipc);
                 if (compositor->ipc.empty()) {
                     return false;
@@ -340,16 +340,16 @@ ProgramRun RunAsCompositorUser(const HeadlessCompositor& compositor,
 std::vector<unsigned char> CaptureOutput(const HeadlessCompositor& compositor,
                                          const std::string& output, int* width, int* height) {
     switch (compositor.kind) {
-    case CompositorKind::Sway: {
+    case CompositorKind::kSway: {
         const std::string shot = compositor.runtimeDir + "/screenshot.png";
         RunProgram({"grim", "-o", output, shot}, ProgramOptions(CompositorEnvironment(compositor)));
         return ReadPngRgb(shot, width, height, true);
     }
-    case CompositorKind::Kwin:
+    case CompositorKind::kKwin:
         return CaptureKwin(compositor, output, width, height);
-    case CompositorKind::Weston:
+    case CompositorKind::kWeston:
         return CaptureWeston(compositor, width, height);
-    case CompositorKind::Mutter:
+    case CompositorKind::kMutter:
         break;
     }
     return {};

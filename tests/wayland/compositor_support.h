@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-enum class CompositorKind { Sway, Kwin, Mutter, Weston };
+enum class CompositorKind { kSway, kKwin, kMutter, kWeston };
 
 struct CompositorOptions {
     // The output's size in surface pixels (kwin: physical = this times scale; sway: always
@@ -19,7 +19,7 @@ struct CompositorOptions {
 };
 
 struct HeadlessCompositor {
-    CompositorKind kind = CompositorKind::Sway;
+    CompositorKind kind = CompositorKind::kSway;
     RunningProgram program; // the leader of a process group that holds all it started
     std::string runtimeDir; // HOME and XDG_RUNTIME_DIR: the Wayland socket, logs, sway's IPC
     std::string socket;     // WAYLAND_DISPLAY

@@ -59,33 +59,33 @@ TEST(CompositorsProcessTest, EveryOutputIsCoveredAtItsPhysicalSizeAndFoundByItsN
         int width, height;   // the output's physical size
         Seen seen;
     } rows[] = {
-        {CompositorKind::Sway, {}, nullptr, "HEADLESS-1", 1280, 720, Seen::kExact},
-        {CompositorKind::Kwin, {}, nullptr, "Virtual-0", 1280, 720, Seen::kExact},
+        {CompositorKind::kSway, {}, nullptr, "HEADLESS-1", 1280, 720, Seen::kExact},
+        {CompositorKind::kKwin, {}, nullptr, "Virtual-0", 1280, 720, Seen::kExact},
         // The fractional scale and the viewporter: 1920x1080 buffers mapped 1:1.
-        {CompositorKind::Kwin, {1280, 720, 1.5}, nullptr, "Virtual-0", 1920, 1080, Seen::kExact},
+        {CompositorKind::kKwin, {1280, 720, 1.5}, nullptr, "Virtual-0", 1920, 1080, Seen::kExact},
         // The viewporter only: buffers of the mode, stretched by under a pixel to cover.
-        {CompositorKind::Sway,
+        {CompositorKind::kSway,
          {},
          "mode 1280x720 scale 1.5",
          "HEADLESS-1",
          1280,
          720,
          Seen::kCovered},
-        {CompositorKind::Sway,
+        {CompositorKind::kSway,
          {},
          "mode 1280x720 scale 3",
          "HEADLESS-1",
          1280,
          720,
          Seen::kCovered},
-        {CompositorKind::Sway,
+        {CompositorKind::kSway,
          {},
          "mode 1366x768 scale 1.75",
          "HEADLESS-1",
          1366,
          768,
          Seen::kCovered},
-        {CompositorKind::Sway,
+        {CompositorKind::kSway,
          {},
          "mode 1600x900 scale 1.25",
          "HEADLESS-1",
@@ -93,8 +93,8 @@ TEST(CompositorsProcessTest, EveryOutputIsCoveredAtItsPhysicalSizeAndFoundByItsN
          900,
          Seen::kExact},
         // wl_output version 3: the names are xdg-output's.
-        {CompositorKind::Weston, {}, nullptr, "headless", 1280, 720, Seen::kExact},
-        {CompositorKind::Mutter, {}, nullptr, "Meta-0", 1280, 720, Seen::kRunning},
+        {CompositorKind::kWeston, {}, nullptr, "headless", 1280, 720, Seen::kExact},
+        {CompositorKind::kMutter, {}, nullptr, "Meta-0", 1280, 720, Seen::kRunning},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(std::string(CompositorName(row.kind)) + " " +

@@ -118,15 +118,15 @@ class IdleProcessTest : public ::testing::Test {
     // Input, or what stands in for it where the compositor takes none from a client.
     void Input() {
         switch (compositor_.kind) {
-        case CompositorKind::Sway:
+        case CompositorKind::kSway:
             EXPECT_EQ(RunProgram({"wtype", "a"}, CompositorEnvironment(compositor_)).exitCode, 0);
             break;
-        case CompositorKind::Kwin: // a key, A
+        case CompositorKind::kKwin: // a key, A
             EXPECT_EQ(
                 RunAsCompositorUser(compositor_, {RIPPLEFIELD_FAKE_INPUT, "key", "30"}).exitCode,
                 0);
             break;
-        case CompositorKind::Mutter:
+        case CompositorKind::kMutter:
             EXPECT_EQ(RunProgram({"dbus-send", "--bus=" + compositor_.bus, "--print-reply",
                                   "--dest=org.gnome.Mutter.IdleMonitor",
                                   "/org/gnome/Mutter/IdleMonitor/Core",
@@ -134,14 +134,14 @@ class IdleProcessTest : public ::testing::Test {
                           .exitCode,
                       0);
             break;
-        case CompositorKind::Weston:
+        case CompositorKind::kWeston:
             break;
         }
     }
     // A window holding an inhibitor; on GNOME, where Mutter 43 offers none, the session
     // manager's word.
     ::testing::AssertionResult HoldInhibitor(bool hold) {
-        if (compositor_.kind == CompositorKind::Mutter) {
+        if (compositor_.kind == CompositorKind::kMutter) {
             StandInSessionManager& manager = sessionManager_;
             manager.inhibited = hold;
             sd_bus_emit_signal(manager.bus, "/org/gnome/SessionManager", "org.gnome.SessionManager",
@@ -195,10 +195,10 @@ TEST_F(IdleProcessTest, EachDesktopShowsTheSaverWhenIdleAndClosesItOnInput) {
         const char* source; // null: none, and the program says what to use instead
         const char* output; // read back, where the compositor lets it be
     } rows[] = {
-        {CompositorKind::Sway, "org_kde_kwin_idle", "HEADLESS-1"},
-        {CompositorKind::Kwin, "ext_idle_notifier_v1", "Virtual-0"},
-        {CompositorKind::Mutter, "org.gnome.Mutter.IdleMonitor", nullptr},
-        {CompositorKind::Weston, nullptr, nullptr},
+        {CompositorKind::kSway, "org_kde_kwin_idle", "HEADLESS-1"},
+        {CompositorKind::kKwin, "ext_idle_notifier_v1", "Virtual-0"},
+        {CompositorKind::kMutter, "org.gnome.Mutter.IdleMonitor", nullptr},
+        {CompositorKind::kWeston, nullptr, nullptr},
     };
     const std::string still = files_ + "/still.png";
     RunProgram({RIPPLEFIELD_RENDER_TOOL, "--size", "1280x720", "--seed", "2027", "--ticks", "700",
@@ -209,7 +209,7 @@ TEST_F(IdleProcessTest, EachDesktopShowsTheSaverWhenIdleAndClosesItOnInput) {
     for (const auto& row : rows) {
         SCOPED_TRACE(CompositorName(row.kind));
         ASSERT_TRUE(StartCompositor(&compositor_, row.kind));
-        if (row.kind == CompositorKind::Mutter) {
+        if (row.kind == CompositorKind::kMutter) {
             ServeSessionManager();
         }
         // An inhibitor from the start: an idle state that one appears in is left alone by
@@ -259,7 +259,7 @@ TEST_F(IdleProcessTest, EachDesktopShowsTheSaverWhenIdleAndClosesItOnInput) {
 
 // Waiting is sleeping: the program wakes for nothing but the compositor's word.
 TEST_F(IdleProcessTest, TenSecondsOfWaitingCostLessThanTenMillisecondsOfProcessorTime) {
-    ASSERT_TRUE(StartCompositor(&compositor_, CompositorKind::Sway));
+    ASSERT_TRUE(StartCompositor(&compositor_, CompositorKind::kSway));
     Start({"--idle", "3600", "--verbose"});
     ASSERT_TRUE(WaitForLog([](const Log& log) { return !log.said.empty(); }));
     const long long start = CpuNanoseconds(program_.pid);

@@ -12,7 +12,7 @@ using HeadlessSway = HeadlessCompositor;
 // One 1280x720 output at 60 Hz, no bar, no Xwayland; or, with a parent, nested in it.
 inline ::testing::AssertionResult StartSway(HeadlessSway* sway,
                                             const HeadlessSway* parent = nullptr) {
-    return StartCompositor(sway, CompositorKind::Sway, {}, parent);
+    return StartCompositor(sway, CompositorKind::kSway, {}, parent);
 }
 inline void StopSway(HeadlessSway* sway) {
     StopCompositor(sway);
