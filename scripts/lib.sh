@@ -192,14 +192,20 @@ enable_i386_programs() {
         DEBIAN_FRONTEND=noninteractive apt_get install -y -qq -t bookworm-backports qemu-user \
             >/dev/null || return 1
     fi
+    register_qemu i386 '\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff' ||
+        return 1
+    /lib/ld-linux.so.2 --version >/dev/null 2>&1
+}
+
+# register_qemu ARCH MAGIC:MASK: has the kernel run that architecture's ELF programs through
+# qemu-ARCH; F keeps the emulator open for programs started in other mount namespaces or as other
+# users.
+register_qemu() {
     misc=/proc/sys/fs/binfmt_misc
     [ -f "$misc/register" ] || mount -t binfmt_misc binfmt_misc "$misc" || return 1
-    if ! grep -qs 'interpreter /usr/bin/qemu-i386$' "$misc/qemu-i386"; then
-        [ -f "$misc/qemu-i386" ] && echo -1 >"$misc/qemu-i386"
-        printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386:F' \
-            >"$misc/register" || return 1
-    fi
-    /lib/ld-linux.so.2 --version >/dev/null 2>&1
+    grep -qs "interpreter /usr/bin/qemu-$1\$" "$misc/qemu-$1" && return 0
+    [ -f "$misc/qemu-$1" ] && echo -1 >"$misc/qemu-$1"
+    printf '%s' ":qemu-$1:M::$2:/usr/bin/qemu-$1:F" >"$misc/register"
 }
 
 # Installs the arm64 build's packages and lets the kernel run arm64 programs through qemu.
@@ -215,8 +221,8 @@ install_arm64_packages() {
         apt_update || return 1
         align_linux_libc_dev || return 1
         # shellcheck disable=SC2086
-        DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y -qq \
-            --no-remove $missing >/dev/null || return 1
+        DEBIAN_FRONTEND=noninteractive apt_get install -y -qq --no-remove $missing >/dev/null ||
+            return 1
     fi
     enable_arm64_programs || { log "cannot run arm64 programs"; return 1; }
 }
@@ -230,24 +236,19 @@ align_linux_libc_dev() {
     have=$(dpkg-query -W -f='${Version}' linux-libc-dev:amd64 2>/dev/null)
     [ "$have" = "$want" ] && return 0
     log "linux-libc-dev: $have to $want, for arm64's"
-    DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-remove \
+    DEBIAN_FRONTEND=noninteractive apt_get install -y -qq --no-remove \
         "linux-libc-dev:amd64=$want" "linux-libc-dev:arm64=$want" >/dev/null
 }
 
 # arm64 programs run through qemu's user-mode emulator (qemu-user: the backports' version where
-# enable_i386_programs has installed it), registered with binfmt_misc so that tests can start them as any program; F keeps the
-# emulator open for programs started in other mount namespaces or as other users.
+# enable_i386_programs has installed it), registered with binfmt_misc so that tests can start
+# them as any program.
 enable_arm64_programs() {
     if ! command -v qemu-aarch64 >/dev/null 2>&1; then
         apt_update && apt_install qemu-user || return 1
     fi
-    misc=/proc/sys/fs/binfmt_misc
-    [ -f "$misc/register" ] || mount -t binfmt_misc binfmt_misc "$misc" || return 1
-    if ! grep -qs 'interpreter /usr/bin/qemu-aarch64$' "$misc/qemu-aarch64"; then
-        [ -f "$misc/qemu-aarch64" ] && echo -1 >"$misc/qemu-aarch64"
-        printf '%s' ':qemu-aarch64:M::\x7fELF\x02\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\xb7\x00:\xff\xff\xff\xff\xff\xff\xff\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-aarch64:F' \
-            >"$misc/register" || return 1
-    fi
+    register_qemu aarch64 '\x7fELF\x02\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\xb7\x00:\xff\xff\xff\xff\xff\xff\xff\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff' ||
+        return 1
     [ -e /lib/ld-linux-aarch64.so.1 ] && /lib/ld-linux-aarch64.so.1 --version >/dev/null 2>&1
 }
 
