@@ -33,7 +33,8 @@ WINDOWS_PACKAGES="g++-mingw-w64-i686-posix wine wine32:i386 wine32-preloader:i38
 ARM64_PACKAGES="g++-aarch64-linux-gnu libc6-dev:arm64 libgtest-dev:arm64 libbenchmark-dev:arm64
   libegl-dev:arm64 libgl-dev:arm64 libopengl-dev:arm64 libegl-mesa0:arm64 libgl1-mesa-dri:arm64
   libpng-dev:arm64 libwebp-dev:arm64 libxdamage-dev:arm64 libwayland-dev:arm64
-  libxkbcommon-dev:arm64 libx11-dev:arm64 libxext-dev:arm64 libxrandr-dev:arm64 libxml2-dev:arm64"
+  libxkbcommon-dev:arm64 libx11-dev:arm64 libxext-dev:arm64 libxrandr-dev:arm64 libxml2-dev:arm64
+  libsystemd-dev:arm64"
 
 log() { printf '== %s\n' "$*"; }
 

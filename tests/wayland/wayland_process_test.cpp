@@ -263,6 +263,11 @@ TEST_F(WaylandProcessTest, AViewWithoutItsFramesStillCoversAndEndsOnAKey) {
                  {"mode --custom 7680x4320", 200000LL * 1024, "cannot have the memory"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.mode);
+#ifdef __SANITIZE_ADDRESS__
+        if (c.addressSpace > 0) {
+            continue; // the sanitizer's own reservations take more address space than that
+        }
+#endif
         ASSERT_EQ(Swaymsg(sway_, std::string("output HEADLESS-1 ") + c.mode), 0);
         const std::string log = files_ + "/protocol.log";
         std::vector<std::string> env = kFrozen;
