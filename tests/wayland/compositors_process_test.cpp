@@ -1,6 +1,7 @@
-// ripplefield-wayland as a user runs it on each headless compositor: every output covered, at its
-// physical size in buffers no larger than the output, pixel for pixel the still renderer's where
-// the compositor lets the scale be known, and the output named as the compositor names it.
+// ripplefield-wayland as a user runs it on each headless compositor: every output covered and
+// animated, at its physical size in buffers no larger than the output, pixel for pixel the still
+// renderer's where the compositor lets the scale be known, and the output named as the compositor
+// names it.
 #include "compositor_support.h"
 #include "png_file.h"
 
@@ -18,17 +19,20 @@ namespace {
 // goes on without a word.
 enum class Seen { kExact, kCovered, kRunning };
 
-// The largest buffer the program made, from its protocol log (WAYLAND_DEBUG=1).
-void LargestBuffer(const std::string& log, int* width, int* height) {
+// The largest buffer the program made and the buffers it attached, from its protocol log
+// (WAYLAND_DEBUG=1).
+void ReadBuffers(const std::string& log, int* width, int* height, int* attached) {
     std::ifstream in(log);
     const std::regex made(R"(create_buffer\(new id wl_buffer@\d+, \d+, (\d+), (\d+),)");
-    *width = *height = 0;
+    *width = *height = *attached = 0;
     for (std::string line; std::getline(in, line);) {
         std::smatch m;
         if (std::regex_search(line, m, made)) {
             *width = std::max(*width, std::stoi(m[1]));
             *height = std::max(*height, std::stoi(m[2]));
         }
+        *attached += line.find("wl_surface@") != std::string::npos &&
+                     line.find(".attach(") != std::string::npos;
     }
 }
 
@@ -135,9 +139,19 @@ TEST(CompositorsProcessTest, EveryOutputIsCoveredAtItsPhysicalSizeAndFoundByItsN
             },
             kPatientMs);
         EXPECT_TRUE(seen) << (shown.empty() ? "nothing read back" : "not the picture");
+        // Animating: the compositor keeps asking for frames and each gets a new buffer.
         int largestWidth = 0;
         int largestHeight = 0;
-        LargestBuffer(options.stderrFile, &largestWidth, &largestHeight);
+        int attachedThen = 0;
+        ReadBuffers(options.stderrFile, &largestWidth, &largestHeight, &attachedThen);
+        EXPECT_TRUE(WaitUntil(
+            [&] {
+                int attached = 0;
+                ReadBuffers(options.stderrFile, &largestWidth, &largestHeight, &attached);
+                return attached >= attachedThen + 30;
+            },
+            kPatientMs))
+            << "frames stopped after " << attachedThen;
         EXPECT_GT(largestWidth, 0);
         EXPECT_LE(largestWidth, row.width);
         EXPECT_LE(largestHeight, row.height);
