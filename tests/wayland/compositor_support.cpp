@@ -6,11 +6,13 @@
 #include <png.h>
 #include <wayland-client.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstring>
 #include <dirent.h>
 #include <fstream>
 #include <iterator>
+#include <regex>
 #include <sstream>
 
 #include <pwd.h>
@@ -353,4 +355,25 @@ std::vector<unsigned char> CaptureOutput(const HeadlessCompositor& compositor,
         break;
     }
     return {};
+}
+
+ProtocolLog ReadProtocolLog(const std::string& path) {
+    ProtocolLog log;
+    std::ifstream in(path);
+    const std::regex made(R"(create_buffer\(new id wl_buffer@\d+, \d+, (\d+), (\d+),)");
+    for (std::string line; std::getline(in, line);) {
+        std::smatch m;
+        if (std::regex_search(line, m, made)) {
+            log.widest = std::max(log.widest, std::stoi(m[1]));
+            log.tallest = std::max(log.tallest, std::stoi(m[2]));
+        }
+        log.attaches += line.find("wl_surface@") != std::string::npos &&
+                        line.find(".attach(") != std::string::npos;
+        log.destroyed += line.find("-> wl_surface@") != std::string::npos &&
+                         line.find(".destroy()") != std::string::npos;
+        if (line.rfind("ripplefield-wayland: ", 0) == 0) {
+            log.said += line + "\n";
+        }
+    }
+    return log;
 }

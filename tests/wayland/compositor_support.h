@@ -50,3 +50,12 @@ ProgramRun RunAsCompositorUser(const HeadlessCompositor& compositor,
 // failure.
 std::vector<unsigned char> CaptureOutput(const HeadlessCompositor& compositor,
                                          const std::string& output, int* width, int* height);
+
+// What ripplefield-wayland has done so far, from its protocol log (WAYLAND_DEBUG=1) and its lines.
+struct ProtocolLog {
+    int attaches = 0;            // buffers attached to its surfaces
+    int destroyed = 0;           // its surfaces destroyed
+    int widest = 0, tallest = 0; // the largest buffer it made
+    std::string said;            // its own lines
+};
+ProtocolLog ReadProtocolLog(const std::string& path);

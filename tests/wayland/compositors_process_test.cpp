@@ -5,10 +5,7 @@
 #include "compositor_support.h"
 #include "png_file.h"
 
-#include <algorithm>
 #include <csignal>
-#include <fstream>
-#include <regex>
 
 #include <unistd.h>
 
@@ -18,23 +15,6 @@ namespace {
 // pixel of the compositor's own grey shows); or, where nothing can be read back, a run that
 // goes on without a word.
 enum class Seen { kExact, kCovered, kRunning };
-
-// The largest buffer the program made and the buffers it attached, from its protocol log
-// (WAYLAND_DEBUG=1).
-void ReadBuffers(const std::string& log, int* width, int* height, int* attached) {
-    std::ifstream in(log);
-    const std::regex made(R"(create_buffer\(new id wl_buffer@\d+, \d+, (\d+), (\d+),)");
-    *width = *height = *attached = 0;
-    for (std::string line; std::getline(in, line);) {
-        std::smatch m;
-        if (std::regex_search(line, m, made)) {
-            *width = std::max(*width, std::stoi(m[1]));
-            *height = std::max(*height, std::stoi(m[2]));
-        }
-        *attached += line.find("wl_surface@") != std::string::npos &&
-                     line.find(".attach(") != std::string::npos;
-    }
-}
 
 // The picture's colours are never grey: the clear colour is blue, and red leads the ramp.
 bool ShowsGrey(const std::vector<unsigned char>& rgb) {
@@ -55,6 +35,7 @@ TEST(CompositorsProcessTest, EveryOutputIsCoveredAtItsPhysicalSizeAndFoundByItsN
     char dir[] = "/tmp/ripplefield-compositors-test-XXXXXX";
     ASSERT_NE(mkdtemp(dir), nullptr);
     const std::string files = dir;
+    using K = CompositorKind;
     const struct {
         CompositorKind kind;
         CompositorOptions options;
@@ -63,42 +44,18 @@ TEST(CompositorsProcessTest, EveryOutputIsCoveredAtItsPhysicalSizeAndFoundByItsN
         int width, height;   // the output's physical size
         Seen seen;
     } rows[] = {
-        {CompositorKind::kSway, {}, nullptr, "HEADLESS-1", 1280, 720, Seen::kExact},
-        {CompositorKind::kKwin, {}, nullptr, "Virtual-0", 1280, 720, Seen::kExact},
+        {K::kSway, {}, nullptr, "HEADLESS-1", 1280, 720, Seen::kExact},
+        {K::kKwin, {}, nullptr, "Virtual-0", 1280, 720, Seen::kExact},
         // The fractional scale and the viewporter: 1920x1080 buffers mapped 1:1.
-        {CompositorKind::kKwin, {1280, 720, 1.5}, nullptr, "Virtual-0", 1920, 1080, Seen::kExact},
+        {K::kKwin, {1280, 720, 1.5}, nullptr, "Virtual-0", 1920, 1080, Seen::kExact},
         // The viewporter only: buffers of the mode, stretched by under a pixel to cover.
-        {CompositorKind::kSway,
-         {},
-         "mode 1280x720 scale 1.5",
-         "HEADLESS-1",
-         1280,
-         720,
-         Seen::kCovered},
-        {CompositorKind::kSway,
-         {},
-         "mode 1280x720 scale 3",
-         "HEADLESS-1",
-         1280,
-         720,
-         Seen::kCovered},
-        {CompositorKind::kSway,
-         {},
-         "mode 1366x768 scale 1.75",
-         "HEADLESS-1",
-         1366,
-         768,
-         Seen::kCovered},
-        {CompositorKind::kSway,
-         {},
-         "mode 1600x900 scale 1.25",
-         "HEADLESS-1",
-         1600,
-         900,
-         Seen::kExact},
+        {K::kSway, {}, "mode 1280x720 scale 1.5", "HEADLESS-1", 1280, 720, Seen::kCovered},
+        {K::kSway, {}, "mode 1280x720 scale 3", "HEADLESS-1", 1280, 720, Seen::kCovered},
+        {K::kSway, {}, "mode 1366x768 scale 1.75", "HEADLESS-1", 1366, 768, Seen::kCovered},
+        {K::kSway, {}, "mode 1600x900 scale 1.25", "HEADLESS-1", 1600, 900, Seen::kExact},
         // wl_output version 3: the names are xdg-output's.
-        {CompositorKind::kWeston, {}, nullptr, "headless", 1280, 720, Seen::kExact},
-        {CompositorKind::kMutter, {}, nullptr, "Meta-0", 1280, 720, Seen::kRunning},
+        {K::kWeston, {}, nullptr, "headless", 1280, 720, Seen::kExact},
+        {K::kMutter, {}, nullptr, "Meta-0", 1280, 720, Seen::kRunning},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(std::string(CompositorName(row.kind)) + " " +
@@ -140,21 +97,15 @@ TEST(CompositorsProcessTest, EveryOutputIsCoveredAtItsPhysicalSizeAndFoundByItsN
             kPatientMs);
         EXPECT_TRUE(seen) << (shown.empty() ? "nothing read back" : "not the picture");
         // Animating: the compositor keeps asking for frames and each gets a new buffer.
-        int largestWidth = 0;
-        int largestHeight = 0;
-        int attachedThen = 0;
-        ReadBuffers(options.stderrFile, &largestWidth, &largestHeight, &attachedThen);
-        EXPECT_TRUE(WaitUntil(
-            [&] {
-                int attached = 0;
-                ReadBuffers(options.stderrFile, &largestWidth, &largestHeight, &attached);
-                return attached >= attachedThen + 30;
-            },
-            kPatientMs))
-            << "frames stopped after " << attachedThen;
-        EXPECT_GT(largestWidth, 0);
-        EXPECT_LE(largestWidth, row.width);
-        EXPECT_LE(largestHeight, row.height);
+        const int attached = ReadProtocolLog(options.stderrFile).attaches;
+        EXPECT_TRUE(
+            WaitUntil([&] { return ReadProtocolLog(options.stderrFile).attaches >= attached + 30; },
+                      kPatientMs))
+            << "frames stopped after " << attached;
+        const ProtocolLog log = ReadProtocolLog(options.stderrFile);
+        EXPECT_GT(log.widest, 0);
+        EXPECT_LE(log.widest, row.width);
+        EXPECT_LE(log.tallest, row.height);
         SignalProgram(program, SIGTERM);
         int code = -1;
         EXPECT_TRUE(WaitForExit(&program, kPatientMs, &code));

@@ -36,28 +36,6 @@ const sd_bus_vtable kSessionManagerTable[] = {
     SD_BUS_SIGNAL("InhibitorAdded", "o", 0), SD_BUS_SIGNAL("InhibitorRemoved", "o", 0),
     SD_BUS_VTABLE_END};
 
-// What the program has done so far, from its protocol log (WAYLAND_DEBUG=1) and its lines.
-struct Log {
-    int attaches = 0;  // buffers attached to its surfaces
-    int destroyed = 0; // its surfaces destroyed
-    std::string said;  // its own lines
-};
-
-Log ReadLog(const std::string& path) {
-    Log log;
-    std::ifstream in(path);
-    for (std::string line; std::getline(in, line);) {
-        log.attaches += line.find("wl_surface@") != std::string::npos &&
-                        line.find(".attach(") != std::string::npos;
-        log.destroyed += line.find("-> wl_surface@") != std::string::npos &&
-                         line.find(".destroy()") != std::string::npos;
-        if (line.rfind("ripplefield-wayland: ", 0) == 0) {
-            log.said += line + "\n";
-        }
-    }
-    return log;
-}
-
 // The processor time a process has had, in nanoseconds, from the scheduler's account.
 long long CpuNanoseconds(pid_t pid) {
     std::ifstream in("/proc/" + std::to_string(pid) + "/schedstat");
@@ -101,13 +79,14 @@ class IdleProcessTest : public ::testing::Test {
         program_ = StartProgram(argv, options);
     }
     // Serves the stand-in's calls while waiting for the program's log to show what is wanted.
-    bool WaitForLog(const std::function<bool(const Log&)>& wanted, int timeoutMs = kPatientMs) {
+    bool WaitForLog(const std::function<bool(const ProtocolLog&)>& wanted,
+                    int timeoutMs = kPatientMs) {
         return WaitUntil(
             [&] {
                 while (sessionManager_.bus != nullptr &&
                        sd_bus_process(sessionManager_.bus, nullptr) > 0) {
                 }
-                return wanted(ReadLog(files_ + "/protocol.log"));
+                return wanted(ReadProtocolLog(files_ + "/protocol.log"));
             },
             timeoutMs);
     }
@@ -222,20 +201,20 @@ TEST_F(IdleProcessTest, EachDesktopShowsTheSaverWhenIdleAndClosesItOnInput) {
             int code = -1;
             EXPECT_TRUE(WaitForExit(&program_, kPatientMs, &code));
             EXPECT_EQ(code, 1);
-            const std::string said = ReadLog(files_ + "/protocol.log").said;
+            const std::string said = ReadProtocolLog(files_ + "/protocol.log").said;
             EXPECT_NE(said.find("swayidle or hypridle"), std::string::npos) << said;
             EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
             StopRow();
             continue;
         }
-        EXPECT_TRUE(WaitForLog([&](const Log& log) {
+        EXPECT_TRUE(WaitForLog([&](const ProtocolLog& log) {
             return log.said ==
                    std::string("ripplefield-wayland: idle time from ") + row.source + "\n";
         }));
-        EXPECT_FALSE(WaitForLog([](const Log& log) { return log.attaches > 0; }, 3000))
+        EXPECT_FALSE(WaitForLog([](const ProtocolLog& log) { return log.attaches > 0; }, 3000))
             << "views while an inhibitor is held";
         ASSERT_TRUE(HoldInhibitor(false));
-        EXPECT_TRUE(WaitForLog([](const Log& log) { return log.attaches > 0; }))
+        EXPECT_TRUE(WaitForLog([](const ProtocolLog& log) { return log.attaches > 0; }))
             << "no views once the user was idle";
         if (row.output != nullptr) {
             EXPECT_TRUE(WaitUntil(
@@ -243,11 +222,11 @@ TEST_F(IdleProcessTest, EachDesktopShowsTheSaverWhenIdleAndClosesItOnInput) {
                 kPatientMs));
         }
         Input();
-        EXPECT_TRUE(WaitForLog([](const Log& log) { return log.destroyed > 0; }))
+        EXPECT_TRUE(WaitForLog([](const ProtocolLog& log) { return log.destroyed > 0; }))
             << "input left the views";
         EXPECT_TRUE(Running());
-        const int before = ReadLog(files_ + "/protocol.log").attaches;
-        EXPECT_TRUE(WaitForLog([&](const Log& log) { return log.attaches > before + 1; }))
+        const int before = ReadProtocolLog(files_ + "/protocol.log").attaches;
+        EXPECT_TRUE(WaitForLog([&](const ProtocolLog& log) { return log.attaches > before + 1; }))
             << "no views the next time";
         SignalProgram(program_, SIGTERM);
         int code = -1;
@@ -261,7 +240,7 @@ TEST_F(IdleProcessTest, EachDesktopShowsTheSaverWhenIdleAndClosesItOnInput) {
 TEST_F(IdleProcessTest, TenSecondsOfWaitingCostLessThanTenMillisecondsOfProcessorTime) {
     ASSERT_TRUE(StartCompositor(&compositor_, CompositorKind::kSway));
     Start({"--idle", "3600", "--verbose"});
-    ASSERT_TRUE(WaitForLog([](const Log& log) { return !log.said.empty(); }));
+    ASSERT_TRUE(WaitForLog([](const ProtocolLog& log) { return !log.said.empty(); }));
     const long long start = CpuNanoseconds(program_.pid);
     sleep(10);
     const long long spent = CpuNanoseconds(program_.pid) - start;
