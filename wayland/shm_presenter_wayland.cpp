@@ -43,6 +43,28 @@ struct ShmFrames {
     int lastBandTop, lastBandEnd; // and in the last one presented, for the damage
 };
 
+// A shared-memory file of bytes, mapped, for a pool; null, with *fd -1, when either the file or
+// its memory cannot be had.
+void* MapSharedFile(const char* name, size_t bytes, int* fd) {
+    *fd = memfd_create(name, MFD_CLOEXEC);
+    int grown = -1;
+    if (*fd >= 0) {
+        do {
+            grown = posix_fallocate(*fd, 0, static_cast<off_t>(bytes));
+        } while (grown == EINTR);
+    }
+    void* memory =
+        grown == 0 ? mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED, *fd, 0) : MAP_FAILED;
+    if (memory != MAP_FAILED) {
+        return memory;
+    }
+    if (*fd >= 0) {
+        close(*fd);
+    }
+    *fd = -1;
+    return nullptr;
+}
+
 void OnBufferRelease(void* data, wl_buffer*) {
     static_cast<ShmBuffer*>(data)->busy = false;
 }
@@ -87,21 +109,8 @@ void CreateBuffers(ShmFrames* s, const ModelState& model) {
         return;
     }
     const size_t bytes = static_cast<size_t>(pixels) * 4;
-    s->fd = memfd_create("ripplefield-wayland", MFD_CLOEXEC | MFD_ALLOW_SEALING);
-    int grown = -1;
-    if (s->fd >= 0) {
-        do {
-            grown = posix_fallocate(s->fd, 0, static_cast<off_t>(bytes * kShmBuffers));
-        } while (grown == EINTR);
-    }
-    void* memory = grown == 0 ? mmap(nullptr, bytes * kShmBuffers, PROT_READ | PROT_WRITE,
-                                     MAP_SHARED, s->fd, 0)
-                              : MAP_FAILED;
-    if (memory == MAP_FAILED) {
-        if (s->fd >= 0) {
-            close(s->fd);
-        }
-        s->fd = -1;
+    void* memory = MapSharedFile("ripplefield-wayland", bytes * kShmBuffers, &s->fd);
+    if (memory == nullptr) {
         return;
     }
     s->memory = memory;
@@ -198,28 +207,19 @@ wl_buffer* CreateSolidBuffer(wl_shm* shm, int width, int height, uint32_t pixel)
         return nullptr;
     }
     const size_t bytes = static_cast<size_t>(pixels) * 4;
-    const int fd = memfd_create("ripplefield-wayland-background", MFD_CLOEXEC);
-    int grown = -1;
-    if (fd >= 0) {
-        do {
-            grown = posix_fallocate(fd, 0, static_cast<off_t>(bytes));
-        } while (grown == EINTR);
+    int fd = -1;
+    void* memory = MapSharedFile("ripplefield-wayland-background", bytes, &fd);
+    if (memory == nullptr) {
+        return nullptr;
     }
-    void* memory =
-        grown == 0 ? mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0) : MAP_FAILED;
-    wl_buffer* buffer = nullptr;
-    if (memory != MAP_FAILED) {
-        std::fill_n(static_cast<uint32_t*>(memory), pixels, pixel);
-        munmap(memory, bytes);
-        // The compositor maps the file itself; the pool may go once the buffer is made.
-        wl_shm_pool* pool = wl_shm_create_pool(shm, fd, static_cast<int32_t>(bytes));
-        buffer =
-            wl_shm_pool_create_buffer(pool, 0, width, height, width * 4, WL_SHM_FORMAT_XRGB8888);
-        wl_shm_pool_destroy(pool);
-    }
-    if (fd >= 0) {
-        close(fd);
-    }
+    std::fill_n(static_cast<uint32_t*>(memory), pixels, pixel);
+    munmap(memory, bytes);
+    // The compositor maps the file itself; the pool may go once the buffer is made.
+    wl_shm_pool* pool = wl_shm_create_pool(shm, fd, static_cast<int32_t>(bytes));
+    wl_buffer* buffer =
+        wl_shm_pool_create_buffer(pool, 0, width, height, width * 4, WL_SHM_FORMAT_XRGB8888);
+    wl_shm_pool_destroy(pool);
+    close(fd);
     return buffer;
 }
 
