@@ -373,6 +373,8 @@ ProtocolLog ReadProtocolLog(const std::string& path) {
                          line.find(".destroy()") != std::string::npos;
         if (line.rfind("ripplefield-wayland: ", 0) == 0) {
             log.said += line + "\n";
+        } else if (line.rfind("[", 0) != 0) {
+            log.others += line + "\n";
         }
     }
     return log;

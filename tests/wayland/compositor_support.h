@@ -57,5 +57,6 @@ struct ProtocolLog {
     int destroyed = 0;           // its surfaces destroyed
     int widest = 0, tallest = 0; // the largest buffer it made
     std::string said;            // its own lines
+    std::string others;          // neither protocol nor its own: a sanitizer's report, say
 };
 ProtocolLog ReadProtocolLog(const std::string& path);

@@ -231,7 +231,7 @@ TEST_F(IdleProcessTest, EachDesktopShowsTheSaverWhenIdleAndClosesItOnInput) {
         SignalProgram(program_, SIGTERM);
         int code = -1;
         EXPECT_TRUE(WaitForExit(&program_, kPatientMs, &code));
-        EXPECT_EQ(code, 0);
+        EXPECT_EQ(code, 0) << ReadProtocolLog(files_ + "/protocol.log").others;
         StopRow();
     }
 }
