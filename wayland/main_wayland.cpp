@@ -85,6 +85,7 @@ bool RunLoop(std::string* error) {
             wl_display_cancel_read(display);
             break;
         }
+        DropUncoveredViews(); // a prepared read means nothing is queued
         if (wl_display_flush(display) < 0 && errno != EAGAIN) {
             wl_display_cancel_read(display);
             return false;

@@ -203,8 +203,19 @@ void CoverOutputs() {
 
 void UncoverOutputs() {
     g_wl.covering = false;
+    g_wl.uncovering = true;
+}
+
+void DropUncoveredViews() {
+    if (!g_wl.uncovering) {
+        return;
+    }
+    g_wl.uncovering = false;
     for (const auto& output : g_wl.outputs) {
         DestroyView(&output->view);
+    }
+    if (g_wl.covering) { // idle again in the same events: fresh views
+        CoverOutputs();
     }
 }
 
