@@ -83,6 +83,7 @@ struct Output {
     int modeWidth, modeHeight;
     bool done;    // wl_output's news is in
     bool xdgDone; // and xdg-output's, where it sends its own done
+    bool removed; // by the compositor: it goes with its view at the top of the loop
     std::unique_ptr<View> view;
 };
 
@@ -113,7 +114,7 @@ struct WaylandClient {
     bool useLayerShell;
     bool ready;         // the globals are known: outputs may be covered
     bool covering;      // outputs are to be covered: from the start, or while the user is idle
-    bool uncovering;    // the views are to go once no event is queued
+    bool dropping;      // views or outputs are to go once no event is queued
     uint32_t viewsMade; // each scene gets its own seed
     bool hadViews;
     // Where the pointer first came in: the closing rule counts motion from there.
@@ -141,11 +142,11 @@ void ListenToRegistry();
 // --output allows.
 void CoverOutput(Output* output);
 void CoverOutputs();
-// Every output's view goes, once no event read is left to dispatch: libwayland-client 1.21 never
-// frees a surface destroyed while a queued event (a keyboard's enter, say) names it. The outputs
-// stay known.
+// Every output's view goes; the outputs stay known.
 void UncoverOutputs();
-void DropUncoveredViews(); // the loop's part, with nothing queued
+// The loop's part, with no event queued, of views uncovered and outputs removed: libwayland-client
+// 1.21 never frees a proxy destroyed while a queued event (a keyboard's enter, say) names it.
+void DropViews();
 void ReleaseOutputs();
 void ReleaseGlobals();
 

@@ -55,7 +55,7 @@ void LookIntoClosed() {
         return; // the loop reports the lost connection
     }
     for (const auto& output : g_wl.outputs) {
-        if (output->view && output->view->closed) {
+        if (output->view && output->view->closed && !output->removed) {
             CloseViews();
             return;
         }
@@ -81,11 +81,11 @@ bool RunLoop(std::string* error) {
                 return false;
             }
         }
+        DropViews(); // a prepared read means nothing is queued
         if (g_wl.stop || g_stopSignals.stop) {
             wl_display_cancel_read(display);
             break;
         }
-        DropUncoveredViews(); // a prepared read means nothing is queued
         if (wl_display_flush(display) < 0 && errno != EAGAIN) {
             wl_display_cancel_read(display);
             return false;

@@ -154,23 +154,13 @@ void OnGlobal(void*, wl_registry* registry, uint32_t name, const char* interface
     }
 }
 
-// An output that goes takes its view with it; the saver ends when none is left.
+// An output that goes takes its view with it, once nothing queued can name them (DropViews).
 void OnGlobalRemove(void*, wl_registry*, uint32_t name) {
-    auto& outputs = g_wl.outputs;
-    for (auto it = outputs.begin(); it != outputs.end(); ++it) {
-        Output* output = it->get();
-        if (output->global != name) {
-            continue;
+    for (const auto& output : g_wl.outputs) {
+        if (output->global == name) {
+            output->removed = true;
+            g_wl.dropping = true;
         }
-        const bool hadView = output->view != nullptr;
-        ReleaseOutput(output);
-        outputs.erase(it);
-        const bool anyView = std::any_of(outputs.begin(), outputs.end(),
-                                         [](const auto& o) { return o->view != nullptr; });
-        if (hadView && !anyView) {
-            CloseViews();
-        }
-        return;
     }
 }
 
@@ -185,7 +175,7 @@ void ListenToRegistry() {
 
 void CoverOutput(Output* output) {
     if (g_wl.options.window || !g_wl.ready || !g_wl.covering || !output->done || output->view ||
-        g_wl.stop || (output->xdgOutput != nullptr && !output->xdgDone)) {
+        output->removed || g_wl.stop || (output->xdgOutput != nullptr && !output->xdgDone)) {
         return;
     }
     if (!g_wl.options.output.empty() && output->name != g_wl.options.output) {
@@ -203,19 +193,35 @@ void CoverOutputs() {
 
 void UncoverOutputs() {
     g_wl.covering = false;
-    g_wl.uncovering = true;
+    g_wl.dropping = true;
 }
 
-void DropUncoveredViews() {
-    if (!g_wl.uncovering) {
+void DropViews() {
+    if (!g_wl.dropping) {
         return;
     }
-    g_wl.uncovering = false;
-    for (const auto& output : g_wl.outputs) {
-        DestroyView(&output->view);
+    g_wl.dropping = false;
+    auto& outputs = g_wl.outputs;
+    bool lostView = false;
+    for (auto it = outputs.begin(); it != outputs.end();) {
+        Output* output = it->get();
+        if (!output->removed) {
+            if (!g_wl.covering) {
+                DestroyView(&output->view);
+            }
+            ++it;
+            continue;
+        }
+        lostView |= output->view != nullptr;
+        ReleaseOutput(output);
+        it = outputs.erase(it);
     }
-    if (g_wl.covering) { // idle again in the same events: fresh views
-        CoverOutputs();
+    const bool anyView = std::any_of(outputs.begin(), outputs.end(),
+                                     [](const auto& o) { return o->view != nullptr; });
+    if (lostView && !anyView) {
+        CloseViews(); // the last covered output has gone
+    } else if (g_wl.covering) {
+        CoverOutputs(); // idle again within the same events: fresh views
     }
 }
 
